@@ -1,0 +1,20 @@
+cmake_minimum_required(VERSION 3.21)
+# Script mode: fills DIR with every catalogue file not listed in SKIP ('|'-separated package paths),
+# taking it from FILES_DIR when present there, else writing a labelled placeholder.
+include("${CMAKE_CURRENT_LIST_DIR}/Catalogue.cmake")
+portivo_read_catalogue()
+string(REPLACE "|" ";" skip "${SKIP}")
+foreach(res rel IN ZIP_LISTS PORTIVO_RES_IDS PORTIVO_REL_PATHS)
+  if(rel IN_LIST skip)
+    continue()
+  endif()
+  set(target "${DIR}/${rel}")
+  get_filename_component(parent "${target}" DIRECTORY)
+  file(MAKE_DIRECTORY "${parent}")
+  if(NOT FILES_DIR STREQUAL "" AND EXISTS "${FILES_DIR}/${rel}")
+    file(COPY_FILE "${FILES_DIR}/${rel}" "${target}" ONLY_IF_DIFFERENT)
+  else()
+    file(CONFIGURE OUTPUT "${target}"
+      CONTENT "${LABEL} package placeholder: ${rel} (resource ${res}).\nThis file stands in for a file of the driver package and is never opened by the installer.\n")
+  endif()
+endforeach()

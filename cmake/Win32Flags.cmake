@@ -1,0 +1,25 @@
+# Flags shared by every Windows program of the project.
+#
+# portivo_windows_program(<target> [GUI|CONSOLE]): a program that must load on Windows 2000:
+#   subsystem version 5.0, runtime linked statically so that nothing beyond the system DLLs is needed.
+# portivo_test_program(<target>): a test executable, built with the posix thread model.
+set(PORTIVO_WIN32_DEFINES UNICODE _UNICODE WINVER=0x0500 _WIN32_WINNT=0x0500 _WIN32_IE=0x0500)
+
+function(portivo_windows_program target kind)
+  target_compile_definitions(${target} PRIVATE ${PORTIVO_WIN32_DEFINES})
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Os -ffunction-sections -fdata-sections)
+  target_link_options(${target} PRIVATE -static -s -Wl,--gc-sections
+    -Wl,--major-subsystem-version,5,--minor-subsystem-version,0
+    -Wl,--major-os-version,5,--minor-os-version,0)
+  if(kind STREQUAL "GUI")
+    target_link_options(${target} PRIVATE -mwindows)
+  endif()
+endfunction()
+
+function(portivo_test_program target)
+  set_target_properties(${target} PROPERTIES
+    CXX_COMPILER_LAUNCHER "${PORTIVO_SOURCE_DIR}/cmake/posix-thread-model"
+    CXX_LINKER_LAUNCHER "${PORTIVO_SOURCE_DIR}/cmake/posix-thread-model")
+  target_compile_definitions(${target} PRIVATE ${PORTIVO_WIN32_DEFINES})
+  target_link_options(${target} PRIVATE -static)
+endfunction()

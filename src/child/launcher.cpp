@@ -1,0 +1,95 @@
+#include "child/launcher.h"
+
+#include <cwchar>
+
+#include "common/bounded_text.h"
+
+std::wstring ProgramFileOf(const wchar_t* path) {
+  const std::wstring text = path;
+  std::size_t at = text.rfind(L".exe ");
+  if (at == std::wstring::npos) return text;
+  return text.substr(0, at + 4);
+}
+
+bool ComposeChildCommandLine(wchar_t (&buffer)[kChildCommandLineCapacity], const wchar_t* path,
+                             const wchar_t* arguments, std::size_t argumentsLength) {
+  ZeroMemory(buffer, sizeof buffer);
+  std::size_t pathLength = BoundedLength(path, MAX_PATH);
+  if (pathLength + 1 + argumentsLength + 1 > kChildCommandLineCapacity) return false;
+  return BoundedCopy(buffer, kChildCommandLineCapacity, path) &&
+         BoundedAppend(buffer, kChildCommandLineCapacity, L" ") &&
+         BoundedAppend(buffer, kChildCommandLineCapacity, arguments);
+}
+
+bool IsSetupDialogClass(const wchar_t* className) {
+  return std::wcsstr(className, L"TSetDialog") != nullptr ||
+         std::wcsstr(className, L"MsiDialogCloseClass") != nullptr;
+}
+
+BOOL CALLBACK FocusSetupDialog(HWND window, LPARAM processId) {
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner != static_cast<DWORD>(processId)) return TRUE;
+  wchar_t className[MAX_PATH] = {};
+  GetClassNameW(window, className, MAX_PATH);
+  if (!IsSetupDialogClass(className)) return TRUE;
+  // Give the dialog a moment to finish drawing before it is brought forward.
+  Sleep(1000);
+  SetForegroundWindow(window);
+  return FALSE;
+}
+
+namespace {
+
+bool StillRunning(HANDLE process) { return WaitForSingleObject(process, 0) == WAIT_TIMEOUT; }
+
+void RaiseSetupDialogOnce(const PROCESS_INFORMATION& child) {
+  int passes = 0;
+  while (StillRunning(child.hProcess)) {
+    if (!EnumWindows(FocusSetupDialog, static_cast<LPARAM>(child.dwProcessId))) return;
+    Sleep(1);
+    if (++passes > 5000) return;
+  }
+}
+
+DWORD SettledExitCode(HANDLE process) {
+  DWORD code = STILL_ACTIVE;
+  GetExitCodeProcess(process, &code);
+  // A process can be signalled a moment before its exit code is readable.
+  for (int reads = 1; code == STILL_ACTIVE && reads < 100; ++reads) {
+    Sleep(10);
+    GetExitCodeProcess(process, &code);
+  }
+  return code;
+}
+
+}  // namespace
+
+DWORD RunChildAndWait(const wchar_t* path, const wchar_t* arguments, std::size_t argumentsLength,
+                      HWND resultWindow) {
+  const std::wstring programFile = ProgramFileOf(path);
+  if (GetFileAttributesW(programFile.c_str()) == INVALID_FILE_ATTRIBUTES) return kChildStartFailed;
+  wchar_t commandLine[kChildCommandLineCapacity];
+  if (!ComposeChildCommandLine(commandLine, path, arguments, argumentsLength)) return kChildStartFailed;
+
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USEPOSITION;
+  startup.wShowWindow = SW_SHOWNORMAL;
+  PROCESS_INFORMATION child = {};
+  // The program file is named on its own too: with blanks in the temporary folder's path the
+  // system would otherwise try "C:\Documents.exe" and the like first.
+  if (!CreateProcessW(programFile.c_str(), commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &child)) {
+    return kChildStartFailed;
+  }
+  RaiseSetupDialogOnce(child);
+  WaitForSingleObject(child.hProcess, INFINITE);
+  Sleep(10);
+  DWORD exitCode = SettledExitCode(child.hProcess);
+  CloseHandle(child.hProcess);
+  CloseHandle(child.hThread);
+  // Queued behind everything the child posted, so the final loop sees its last outcome first.
+  PostMessageW(resultWindow, WM_USER + 1, 0, 0);
+  return exitCode;
+}

@@ -1,0 +1,24 @@
+// The texts of the error boxes, in the user's language, and the box itself.
+#pragma once
+#include "run/language.h"
+
+struct MessageSet {
+  const wchar_t* alreadyRunningText;  // 101
+  const wchar_t* unsupportedOsText;   // 102
+  const wchar_t* modeConflictText;    // 103
+  const wchar_t* notAdminText;        // 104
+  const wchar_t* installFailedText;   // 1001
+};
+
+extern const wchar_t kBoxCaption[];
+
+MessageSet MessageSetFor(UiLanguage language);
+
+// The set for the user's default language.
+MessageSet SelectMessageSet();
+
+// The text shown for a result code; empty for codes that never show a box.
+const wchar_t* MessageForCode(const MessageSet& messages, int code);
+
+// One modal stop-icon box with an OK button; returns when the user closes it.
+void ShowRunError(const MessageSet& messages, int code);
