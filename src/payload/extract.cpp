@@ -10,7 +10,7 @@ DWORD ExtractPayloadFile(WORD resourceId, const wchar_t* fileName, const wchar_t
       !BoundedAppend(path, kJoinedPathCapacity, fileName)) {
     return ERROR_FILENAME_EXCED_RANGE;
   }
-  HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(resourceId), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
+  HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(resourceId), RT_RCDATA);
   if (found == nullptr) return GetLastError();
   DWORD size = SizeofResource(nullptr, found);
   HGLOBAL loaded = LoadResource(nullptr, found);

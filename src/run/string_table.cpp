@@ -28,7 +28,7 @@ WORD StringTableLanguage(LANGID userLanguage) { return userLanguage == 1041 ? 10
 
 std::wstring LoadTableString(unsigned id) {
   HMODULE module = GetModuleHandleW(nullptr);
-  HRSRC found = FindResourceExW(module, MAKEINTRESOURCEW(7) /* RT_STRING */,
+  HRSRC found = FindResourceExW(module, RT_STRING,
                                 MAKEINTRESOURCEW(id / 16 + 1), StringTableLanguage(UserLanguageId()));
   if (found == nullptr) return std::wstring();
   HGLOBAL loaded = LoadResource(module, found);
