@@ -1,0 +1,32 @@
+// Ports that an installed USB device of the package gives to its QX printer and KD customer
+// display functions, as its instances left them in their "Device Parameters" keys.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+constexpr std::uint32_t kPortRoleQX = 0;  // printer function
+constexpr std::uint32_t kPortRoleKD = 1;  // customer display function
+
+struct UsbPortAssignment {
+  std::uint32_t portNumber;  // 1 to 40
+  std::uint32_t portRole;    // kPortRoleQX or kPortRoleKD
+  std::string instanceName;  // the instance's sub-key name, as enumerated
+};
+
+// The values of one function of one instance, as read: a "...Read" flag false means the value
+// was missing or unreadable.
+struct UsbFunctionValues {
+  bool portRead;
+  std::uint32_t port;
+  bool enabledRead;
+  std::uint32_t enabled;
+};
+
+// Whether a function yields a record: a port of 1 to 40 that is not switched off. A missing
+// enable value leaves the port enabled, as drivers that predate the switch never wrote one.
+bool UsbFunctionYieldsPort(const UsbFunctionValues& values);
+
+// Every qualifying port of every instance, in enumeration order, QX before KD within an instance.
+// Empty when no device of the package was ever installed.
+std::vector<UsbPortAssignment> CollectUsbPortAssignments();
