@@ -1,0 +1,123 @@
+#include "run/startup_checks.h"
+
+#include <vector>
+
+#include "run/result_codes.h"
+
+GetVersionExWFunction gGetVersionExW = &::GetVersionExW;
+OpenThreadTokenFunction gOpenThreadToken = &::OpenThreadToken;
+
+namespace {
+
+const wchar_t kKernelModeServiceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\OrvCe";
+const wchar_t kEmulatorServiceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\OrvikPEService";
+
+// Only whether the value reads into 4 bytes counts, not its type or data: a longer value fails the
+// query and so counts as no mark.
+bool KernelModeMarkPresent() {
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKernelModeServiceKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    return false;
+  }
+  DWORD type = 0;
+  BYTE data[4];
+  DWORD size = sizeof data;
+  const LONG status = RegQueryValueExW(key, L"KM", nullptr, &type, data, &size);
+  RegCloseKey(key);
+  return status == ERROR_SUCCESS;
+}
+
+bool EmulatorServicePresent() {
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kEmulatorServiceKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    return false;
+  }
+  RegCloseKey(key);
+  return true;
+}
+
+// The thread's impersonation token when there is one, so that an impersonating caller is judged as
+// the user it stands for; the process token otherwise.
+bool OpenCallerToken(HANDLE* token) {
+  if (gOpenThreadToken(GetCurrentThread(), TOKEN_QUERY, FALSE, token)) return true;
+  if (GetLastError() != ERROR_NO_TOKEN) return false;
+  return OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token) != FALSE;
+}
+
+bool TokenListsAdministrators(HANDLE token) {
+  DWORD size = 0;
+  if (GetTokenInformation(token, TokenGroups, nullptr, 0, &size) ||
+      GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+    return false;
+  }
+  // DWORD elements keep the SID pointers inside the buffer aligned.
+  std::vector<DWORD> buffer((size + sizeof(DWORD) - 1) / sizeof(DWORD));
+  if (!GetTokenInformation(token, TokenGroups, buffer.data(), size, &size)) return false;
+
+  SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+  PSID administrators = nullptr;
+  if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID,
+                                DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &administrators)) {
+    return false;
+  }
+  const bool member =
+      GroupsListSid(*reinterpret_cast<const TOKEN_GROUPS*>(buffer.data()), administrators);
+  FreeSid(administrators);
+  return member;
+}
+
+}  // namespace
+
+int DriverModeResult(bool emulatorServicePresent, bool kernelModeMark, DriverMode driverMode) {
+  // An installed emulator service means a user-mode installation, whatever "KM" says.
+  if (emulatorServicePresent) return driverMode == KernelMode ? kResultModeConflict : kResultSuccess;
+  if (kernelModeMark && driverMode == UserMode) return kResultModeConflict;
+  return kResultSuccess;
+}
+
+int CheckDriverMode(DriverMode driverMode) {
+  const bool mark = KernelModeMarkPresent();
+  return DriverModeResult(EmulatorServicePresent(), mark, driverMode);
+}
+
+int CheckWindowsVersion() {
+  OSVERSIONINFOW version = {};
+  version.dwOSVersionInfoSize = sizeof version;
+  // A failed call leaves the major version at 0, which is refused like any pre-2000 Windows.
+  version.dwMajorVersion = 0;
+  gGetVersionExW(&version);
+  return version.dwMajorVersion >= 5 ? kResultSuccess : kResultUnsupportedOs;
+}
+
+int CheckSingleInstance(const std::wstring& name) {
+  // The handle is never closed: the system releases the mutex when this process ends.
+  const HANDLE mutex = CreateMutexW(nullptr, FALSE, name.c_str());
+  if (mutex == nullptr) return kResultAlreadyRunning;
+  if (GetLastError() != ERROR_ALREADY_EXISTS) return kResultSuccess;
+  // The first instance's hidden window has the name as its class; the user is probably looking
+  // for that installer, so it comes to the front.
+  const HWND other = FindWindowW(name.c_str(), nullptr);
+  if (other != nullptr) SetForegroundWindow(other);
+  return kResultAlreadyRunning;
+}
+
+bool GroupsListSid(const TOKEN_GROUPS& groups, PSID sid) {
+  for (DWORD i = 0; i < groups.GroupCount; ++i) {
+    if (EqualSid(groups.Groups[i].Sid, sid)) return true;
+  }
+  return false;
+}
+
+bool IsAdministrator() {
+  HANDLE token;
+  if (!OpenCallerToken(&token)) return false;
+  const bool member = TokenListsAdministrators(token);
+  CloseHandle(token);
+  return member;
+}
+
+int CheckRequestedPorts(RequestedPorts ports, int resultCode) {
+  if (ports.qxPort != 0 && ports.qxPort == ports.kdPort) return kResultSamePort;
+  if (ports.qxPort == 0 && ports.kdPort != 0) return kResultKdWithoutQx;
+  return resultCode;
+}

@@ -1,0 +1,42 @@
+// The checks a run makes before it writes anything. Each returns 0 (pass) or its result code; the
+// run sequence shows the boxes and decides when to stop.
+#pragma once
+#include <string>
+#include <windows.h>
+
+#include "run/command_line.h"
+
+// The driver-mode table: the installer refuses to mix a kernel-mode and a user-mode driver.
+// emulatorServicePresent: the user-mode emulator's service key exists. kernelModeMark: the
+// kernel-mode driver's service key holds a "KM" value that reads into 4 bytes.
+int DriverModeResult(bool emulatorServicePresent, bool kernelModeMark, DriverMode driverMode);
+
+// Reads both marks from HKLM and applies the table. 0 or kResultModeConflict.
+int CheckDriverMode(DriverMode driverMode);
+
+// 0 when GetVersionExW reports major version 5 (Windows 2000) or later, else kResultUnsupportedOs.
+// A failed call counts as too old.
+int CheckWindowsVersion();
+
+// Creates the named mutex and leaves it open for the rest of the process, also when it fails: it
+// keeps a second installer out of the fixed WorkFolder until this one has ended. When another
+// instance holds the name, that instance's window (whose class has the same name) is brought to
+// the front. 0 or kResultAlreadyRunning.
+int CheckSingleInstance(const std::wstring& name);
+
+// True when groups lists sid, whatever the group's attributes: a deny-only membership counts.
+bool GroupsListSid(const TOKEN_GROUPS& groups, PSID sid);
+
+// True when the thread's token (or, when the thread does not impersonate, the process token) lists
+// the administrators group. Any failure gives false.
+bool IsAdministrator();
+
+// A quiet install's port pair: the same port twice gives kResultSamePort, a KD port without a QX
+// port kResultKdWithoutQx; both replace resultCode. Otherwise resultCode is returned unchanged.
+int CheckRequestedPorts(RequestedPorts ports, int resultCode);
+
+// Test hooks: they default to the real calls and are set only by tests.
+using GetVersionExWFunction = BOOL(WINAPI*)(OSVERSIONINFOW*);
+using OpenThreadTokenFunction = BOOL(WINAPI*)(HANDLE, DWORD, BOOL, HANDLE*);
+extern GetVersionExWFunction gGetVersionExW;
+extern OpenThreadTokenFunction gOpenThreadToken;
