@@ -21,17 +21,12 @@ TEST_P(EmulatorSetupChoiceTest, NameId) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, EmulatorSetupChoiceTest,
-                         testing::Values(ChoiceRow{true, true, TRUE, 156},
-                                         ChoiceRow{true, true, FALSE, 155},
-                                         ChoiceRow{true, false, TRUE, 155},
-                                         ChoiceRow{true, false, FALSE, 155},
-                                         ChoiceRow{false, false, FALSE, 155},
-                                         ChoiceRow{false, true, TRUE, 155}));
-
-TEST(EmulatorSetupChoice, NameIdsAreTheRemovalSetPrograms) {
-  EXPECT_EQ(kEmulatorSetup32NameId, 155u);
-  EXPECT_EQ(kEmulatorSetup64NameId, 156u);
-}
+                         testing::Values(ChoiceRow{true, true, TRUE, kEmulatorSetup64NameId},
+                                         ChoiceRow{true, true, FALSE, kEmulatorSetup32NameId},
+                                         ChoiceRow{true, false, TRUE, kEmulatorSetup32NameId},
+                                         ChoiceRow{true, false, FALSE, kEmulatorSetup32NameId},
+                                         ChoiceRow{false, false, FALSE, kEmulatorSetup32NameId},
+                                         ChoiceRow{false, true, TRUE, kEmulatorSetup32NameId}));
 
 TEST(EmulatorSetupChoice, LookUpFindsKernel32sFunction) {
   // The test program may import it; the installer may not, since Windows 2000 lacks it.
@@ -41,7 +36,7 @@ TEST(EmulatorSetupChoice, LookUpFindsKernel32sFunction) {
 TEST(EmulatorSetupChoice, ThisProcessGetsTheSetupForItsWindows) {
   BOOL wow64 = FALSE;
   ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &wow64));
-  EXPECT_EQ(ChooseEmulatorSetupNameId(), wow64 ? 156u : 155u);
+  EXPECT_EQ(ChooseEmulatorSetupNameId(), wow64 ? kEmulatorSetup64NameId : kEmulatorSetup32NameId);
   RecordProperty("wow64", wow64 ? "TRUE" : "FALSE");
 }
 
