@@ -2,18 +2,24 @@
 
 #include <string>
 
+#include "child/cleanup_library.h"
 #include "child/command_lines.h"
 #include "child/launcher.h"
+#include "child/registry_marks.h"
 #include "payload/catalogue.h"
 #include "payload/delete_tree.h"
+#include "payload/leftover_folders.h"
 #include "payload/program_path.h"
+#include "payload/removal_choice.h"
 #include "payload/work_folder.h"
+#include "ports/ports_file.h"
 #include "run/command_line.h"
 #include "run/dll_search.h"
 #include "run/hidden_window.h"
 #include "run/language.h"
 #include "run/messages.h"
 #include "run/result_codes.h"
+#include "run/startup_checks.h"
 #include "run/string_table.h"
 
 namespace {
@@ -30,6 +36,34 @@ void ShowErrorIfInteractive(const RunState& run) {
   if (run.switches.runMode == Interactive) ShowRunError(run.messages, run.resultCode);
 }
 
+bool PassChecksBeforeWindow(RunState& run) {
+  run.resultCode = CheckDriverMode(run.switches.driverMode);
+  if (run.resultCode != kResultSuccess) {
+    // A driver of the other mode is worth a box even in a quiet run: nothing else would tell.
+    ShowRunError(run.messages, run.resultCode);
+    return false;
+  }
+  run.resultCode = CheckWindowsVersion();
+  if (run.resultCode != kResultSuccess) {
+    ShowErrorIfInteractive(run);
+    return false;
+  }
+  return true;
+}
+
+bool PassChecksAfterWindow(RunState& run, const wchar_t* commandLine) {
+  run.resultCode = CheckSingleInstance(LoadTableString(111));
+  if (run.resultCode == kResultSuccess && !IsAdministrator()) run.resultCode = kResultNotAdministrator;
+  // A bad port pair outranks the earlier codes: a script learns about its own mistake first.
+  run.resultCode =
+      CheckRequestedPorts(ParsePortSwitches(commandLine, run.switches.runMode), run.resultCode);
+  if (run.resultCode != kResultSuccess) {
+    ShowErrorIfInteractive(run);
+    return false;
+  }
+  return true;
+}
+
 void RunInstallPath(RunState& run, const wchar_t* commandLine) {
   const std::wstring workFolder = DeployPayload(kInstallPayload);
   wchar_t setupPath[MAX_PATH];
@@ -39,12 +73,38 @@ void RunInstallPath(RunState& run, const wchar_t* commandLine) {
     run.resultCode = kResultInstallFailed;
     return;
   }
+  WritePortsFile(workFolder);
   const std::wstring arguments =
       ComposeSetupArguments(run.switches.setupSwitches, run.resultWindowArg, commandLine);
   if (RunChildAndWait(setupPath, arguments.c_str(), arguments.size(), run.window) == kChildStartFailed) {
     run.resultCode = kResultInstallFailed;
   }
+  // The marks tell a later run which driver mode is installed, whatever the setup made of it.
+  WriteKernelModeMarks(commandLine);
   DeleteFolderTree(workFolder);
+}
+
+void RunRemovalPath(RunState& run) {
+  const std::wstring workFolder = DeployPayload(kRemovalPayload);
+  wchar_t emulatorSetupPath[MAX_PATH];
+  wchar_t libraryPath[MAX_PATH];
+  const bool setupPathFits =
+      BuildProgramPath(emulatorSetupPath, workFolder, LoadTableString(ChooseEmulatorSetupNameId()));
+  const bool libraryPathFits =
+      BuildProgramPath(libraryPath, workFolder, LoadTableString(kCleanupLibraryNameId));
+  // Both are tested, the program first, so that neither is used half-delivered.
+  const bool setupPresent = setupPathFits && PathExists(emulatorSetupPath);
+  const bool libraryPresent = libraryPathFits && PathExists(libraryPath);
+  if (setupPresent && libraryPresent) {
+    CallCleanupLibrary(libraryPath);
+    if (RunChildAndWait(emulatorSetupPath, kRemovalArguments, 2, run.window) == kChildStartFailed) {
+      run.resultCode = kResultInstallFailed;
+    }
+    DeleteFolderTree(workFolder);
+  } else {
+    run.resultCode = kResultInstallFailed;
+  }
+  RemoveLeftoverFolders();
 }
 
 int FinishRun(RunState& run) {
@@ -68,15 +128,15 @@ int RunInstaller(HINSTANCE instance, const wchar_t* commandLine) {
   RunState run;
   run.messages = SelectMessageSet();
   run.switches = ParseRunSwitches(commandLine, UserLanguageId());
-
+  if (!PassChecksBeforeWindow(run)) return run.resultCode;
   run.window = CreateHiddenWindow(instance);
   if (run.window == nullptr) return kResultSuccess;
   run.resultWindowArg = BuildResultWindowArg(run.window);
-
-  if (run.resultCode != kResultSuccess) {
-    ShowErrorIfInteractive(run);
-    return run.resultCode;
+  if (!PassChecksAfterWindow(run, commandLine)) return run.resultCode;
+  if (run.switches.runMode == Removal) {
+    RunRemovalPath(run);
+  } else {
+    RunInstallPath(run, commandLine);
   }
-  if (run.switches.runMode != Removal) RunInstallPath(run, commandLine);
   return FinishRun(run);
 }
