@@ -11,6 +11,8 @@ namespace probe {
 // The variable's value; *present tells an empty value from a missing variable.
 inline std::wstring ReadEnv(const wchar_t* name, bool* present) {
   wchar_t small[512];
+  // An empty value also returns 0; only the error code tells it from a missing variable.
+  SetLastError(ERROR_SUCCESS);
   DWORD n = GetEnvironmentVariableW(name, small, 512);
   if (present != nullptr) *present = n != 0 || GetLastError() != ERROR_ENVVAR_NOT_FOUND;
   if (n == 0) return std::wstring();
