@@ -14,6 +14,9 @@ function(portivo_windows_program target kind)
   if(kind STREQUAL "GUI")
     target_link_options(${target} PRIVATE -mwindows)
   endif()
+  # mingw's kernel32 import library also lists the token functions that newer Windows forward
+  # from kernel32; Windows 2000 has them in advapi32 only, so advapi32 must be searched first.
+  target_link_libraries(${target} PRIVATE advapi32)
 endfunction()
 
 function(portivo_test_program target)

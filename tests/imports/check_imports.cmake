@@ -1,3 +1,4 @@
+cmake_minimum_required(VERSION 3.21)
 # Script mode: fails when EXE imports a function that Windows 2000 lacks. Every import must stand in
 # the allow-list ALLOW ("dll!function" lines, checked against Windows 2000's system DLLs), and no
 # CRT *_s function is ever allowed: mingw takes them from msvcrt.dll, whose Windows 2000/XP builds
