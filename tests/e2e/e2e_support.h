@@ -43,12 +43,15 @@ class InstallerTest : public ::testing::Test {
   std::wstring RemovalLogPath() const { return records_ / L"removal-log.txt"; }
 
   // Runs the probe installer with arguments and probe controls; boxes are answered after
-  // dismissAfterMs. The record of the setup probe goes to RecordPath().
+  // dismissAfterMs. The record of the setup probe goes to RecordPath(). An empty currentFolder
+  // leaves the installer in the test's own.
   runner::RunReport Run(const std::wstring& arguments, std::vector<runner::EnvChange> env = {},
-                        DWORD dismissAfterMs = 300, const std::wstring& installer = PORTIVO_PROBE_INSTALLER) {
+                        DWORD dismissAfterMs = 300, const std::wstring& installer = PORTIVO_PROBE_INSTALLER,
+                        const std::wstring& currentFolder = L"") {
     runner::RunOptions options;
     options.exe_path = installer;
     options.arguments = arguments;
+    options.current_folder = currentFolder;
     options.env = std::move(env);
     options.env.push_back(runner::SetEnv(L"PROBE_RECORD", RecordPath()));
     options.env.push_back(runner::SetEnv(L"PROBE_REMOVAL_RECORD", RemovalLogPath()));
