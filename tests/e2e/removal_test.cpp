@@ -1,0 +1,332 @@
+// The removal run ("-u3"), seen from outside: it unpacks only the emulator setups and the clean-up
+// library, calls the library's uninstall function once, runs the emulator setup of the Windows
+// width with "/9" alone, deletes its work folder and tidies the product's empty program and
+// start-menu folders, also when a file it needs did not arrive.
+#include <windows.h>
+
+#include <cctype>
+#include <string>
+#include <vector>
+
+#include "probe_paths.h"
+#include "resource_patch.h"
+#include "system_state.h"
+
+namespace e2e {
+namespace {
+
+const WORD kOpeSetup32Resource = 148;
+const WORD kOpeSetup64Resource = 149;
+const WORD kCleanupLibraryResource = 150;
+
+// The test program is 32-bit like the installer, so its own WOW64 flag tells the Windows width.
+bool SixtyFourBitWindows() {
+  BOOL wow64 = FALSE;
+  return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
+struct EmulatorSetup {
+  const wchar_t* name;
+  const char* bits;
+  WORD resource;
+  const wchar_t* probe;  // the file the probe package carries under that name
+};
+
+const EmulatorSetup kOpeSetup32 = {L"OPESetup32.exe", "32", kOpeSetup32Resource, PORTIVO_PROBE_OPESETUP32_EXE};
+const EmulatorSetup kOpeSetup64 = {L"OPESetup64.exe", "64", kOpeSetup64Resource, PORTIVO_PROBE_OPESETUP64_EXE};
+
+const EmulatorSetup& ChosenSetup() { return SixtyFourBitWindows() ? kOpeSetup64 : kOpeSetup32; }
+const EmulatorSetup& OtherSetup() { return SixtyFourBitWindows() ? kOpeSetup32 : kOpeSetup64; }
+
+// Paths as the probes log them may differ from ours in letter case only.
+std::string Folded(const std::string& text) {
+  std::string folded = text;
+  for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return folded;
+}
+
+const wchar_t kCurrentVersionKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion";
+const wchar_t kShellFoldersKey[] =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+
+// The product's folders under Program Files and in the start menu, moved into a scratch folder by
+// pointing the two registry values there; the values are put back and the folder removed when the
+// case ends. The start-menu value is kept unexpanded, as Windows keeps it, so that the installer
+// expands it in its own environment.
+class LeftoverFolders {
+ public:
+  LeftoverFolders() {
+    RemoveWholeTree(root_);
+    CreateDirectoryW(root_.c_str(), nullptr);
+    CreateDirectoryW(ProgramFiles().c_str(), nullptr);
+    CreateDirectoryW((root_ + L"\\Start Menu").c_str(), nullptr);
+    CreateDirectoryW(StartMenu().c_str(), nullptr);
+    ok_ = SetText(HKEY_LOCAL_MACHINE, kCurrentVersionKey, L"ProgramFilesPath", REG_SZ, ProgramFiles()) &&
+          SetText(HKEY_LOCAL_MACHINE, kShellFoldersKey, L"Common Programs", REG_EXPAND_SZ,
+                  L"%PORTIVO_E2E_START_MENU%");
+  }
+  ~LeftoverFolders() { RemoveWholeTree(root_); }
+  LeftoverFolders(const LeftoverFolders&) = delete;
+  LeftoverFolders& operator=(const LeftoverFolders&) = delete;
+
+  bool ok() const { return ok_; }
+  runner::EnvChange StartMenuVariable() const {
+    return runner::SetEnv(L"PORTIVO_E2E_START_MENU", StartMenu());
+  }
+  std::wstring ProgramFiles() const { return root_ + L"\\Program Files"; }
+  std::wstring StartMenu() const { return root_ + L"\\Start Menu\\Programs"; }
+  std::wstring ProgramFolder() const { return ProgramFiles() + L"\\ORVIK"; }
+  std::wstring MenuFolder() const { return StartMenu() + L"\\ORVIK"; }
+  std::wstring ProductMenuFolder() const { return StartMenu() + L"\\ORVIK Portivo"; }
+
+ private:
+  SavedValue programFiles_{HKEY_LOCAL_MACHINE, kCurrentVersionKey, L"ProgramFilesPath"};
+  SavedValue commonPrograms_{HKEY_LOCAL_MACHINE, kShellFoldersKey, L"Common Programs"};
+  std::wstring root_ = TempFolder() + L"portivo-e2e-leftovers-" + std::to_wstring(GetCurrentProcessId());
+  bool ok_ = false;
+};
+
+class Removal : public InstallerTest {
+ protected:
+  void SetUp() override {
+    InstallerTest::SetUp();
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(folders_.ok()) << "the folder values could not be pointed at the scratch folder";
+    ASSERT_TRUE(Exists(folders_.StartMenu()));
+  }
+
+  // Removal runs with the start-menu value resolvable.
+  runner::RunReport RunRemoval(const std::wstring& arguments, std::vector<runner::EnvChange> env = {},
+                               const std::wstring& installer = PORTIVO_PROBE_INSTALLER) {
+    env.push_back(folders_.StartMenuVariable());
+    return Run(arguments, env, 300, installer);
+  }
+
+  // Between the rows of one case: no work folder, no logs of the previous row.
+  void Reset() {
+    DeleteFolderTree(WorkFolder());
+    DeleteFileW(RemovalLogPath().c_str());
+    DeleteFileW(RecordPath().c_str());
+  }
+
+  std::vector<runner::Fields> Log() const { return ReadRemovalLog(RemovalLogPath()); }
+
+  // A copy of the probe installer with one payload resource replaced (or removed: bytes null).
+  std::wstring Variant(WORD resource, const std::vector<unsigned char>* bytes) {
+    const std::wstring path = variants_ / (L"variant-" + std::to_wstring(++variantCount_) + L".exe");
+    EXPECT_EQ(runner::kRunnerOk, runner::CopyWithRcdata(PORTIVO_PROBE_INSTALLER, path, resource, bytes))
+        << "resource " << resource;
+    return path;
+  }
+
+  LeftoverFolders folders_;
+  ScratchFolder variants_;
+  int variantCount_ = 0;
+};
+
+// The library is loaded into the installer, called once and unloaded before the emulator setup
+// starts; the setup gets the program path and "/9", nothing else.
+void ExpectCleanUpThenEmulatorSetup(const std::vector<runner::Fields>& log, DWORD installerPid,
+                                    const EmulatorSetup& setup, const std::string& label) {
+  ASSERT_EQ((std::vector<std::string>{"cleanup-load", "cleanup-call", "cleanup-unload", "opesetup"}),
+            KindsOf(log))
+      << label;
+  const std::string pid = std::to_string(installerPid);
+  EXPECT_EQ(Folded(Narrow(WorkFolder() + L"QXCOMUSBCLN.dll")), Folded(runner::ValueOf(log[0], "module")))
+      << label;
+  EXPECT_EQ(pid, runner::ValueOf(log[0], "pid")) << label;
+  EXPECT_EQ("1", runner::ValueOf(log[1], "calls")) << label;
+  EXPECT_EQ(pid, runner::ValueOf(log[1], "pid")) << label;
+  EXPECT_EQ("FreeLibrary", runner::ValueOf(log[2], "by")) << label;
+  EXPECT_EQ(setup.bits, runner::ValueOf(log[3], "bits")) << label;
+  EXPECT_EQ(Folded(Narrow(WorkFolder() + setup.name)), Folded(runner::ValueOf(log[3], "module"))) << label;
+  EXPECT_EQ(Folded(Narrow(WorkFolder() + setup.name + L" /9")), Folded(runner::ValueOf(log[3], "cmdline")))
+      << label;
+}
+
+TEST_F(Removal, CleanUpRunsOnceThenTheEmulatorSetupWithNineAloneAndTheWorkFolderGoes) {
+  // "-u3" wins over the other mode switches wherever it stands.
+  for (const wchar_t* arguments : {L"-u3", L"-U3", L"-s1 -u3", L"-u1 -U3 -QX:COM3 -KD:COM3"}) {
+    Reset();
+    runner::RunReport report = RunRemoval(arguments);
+    const std::string label = Narrow(arguments);
+    EXPECT_EQ(0u, report.exit_code) << label;
+    EXPECT_TRUE(report.boxes.empty()) << label;
+    ExpectCleanUpThenEmulatorSetup(Log(), report.process_id, ChosenSetup(), label);
+    EXPECT_TRUE(SetupRecord().empty()) << label << ": the install path's setup ran";
+    EXPECT_FALSE(Exists(WorkFolder())) << label;
+  }
+}
+
+TEST_F(Removal, OnlyAnExitCodeOfTwoFromTheEmulatorSetupFailsTheRun) {
+  struct Row {
+    const wchar_t* setupExit;
+    DWORD exitCode;
+  } rows[] = {{L"2", 1001}, {L"1", 0}, {L"1001", 0}, {L"-1", 0}};
+  for (const Row& row : rows) {
+    Reset();
+    runner::RunReport report = RunRemoval(L"-u3", {runner::SetEnv(L"PROBE_OPE_EXIT", row.setupExit)});
+    const std::string label = "emulator setup exits with " + Narrow(row.setupExit);
+    EXPECT_EQ(row.exitCode, report.exit_code) << label;
+    EXPECT_TRUE(report.boxes.empty()) << label << ": the removal mode is a quiet one";
+    ExpectCleanUpThenEmulatorSetup(Log(), report.process_id, ChosenSetup(), label);
+    EXPECT_FALSE(Exists(WorkFolder())) << label << ": the work folder goes whatever the setup gave";
+  }
+}
+
+// A removal file that did not arrive stops the run before anything is loaded or started; the work
+// folder stays with what was unpacked (only removal files, no sub-folders), and the leftover
+// folders are tidied all the same.
+TEST_F(Removal, MissingLibraryOrEmulatorSetupFailsBeforeAnythingRuns) {
+  struct Row {
+    const char* label;
+    WORD removed;
+    std::vector<std::wstring> left;  // sorted
+  } rows[] = {
+      {"no clean-up library", kCleanupLibraryResource, {L"OPESetup32.exe", L"OPESetup64.exe"}},
+      {"no emulator setup of this width", ChosenSetup().resource,
+       {OtherSetup().name, L"QXCOMUSBCLN.dll"}},
+  };
+  for (const Row& row : rows) {
+    Reset();
+    RemoveWholeTree(folders_.ProgramFolder());
+    ASSERT_TRUE(CreateDirectoryW(folders_.ProgramFolder().c_str(), nullptr));
+    const std::wstring installer = Variant(row.removed, nullptr);
+    runner::RunReport report = RunRemoval(L"-u3", {}, installer);
+    EXPECT_EQ(1001u, report.exit_code) << row.label;
+    EXPECT_TRUE(report.boxes.empty()) << row.label;
+    EXPECT_TRUE(Log().empty()) << row.label << ": something was loaded or started";
+    EXPECT_EQ(row.left, ListedPaths(ListTree(WorkFolder()))) << row.label;
+    for (const std::wstring& name : row.left) {
+      const std::wstring original = name == L"QXCOMUSBCLN.dll" ? PORTIVO_PROBE_CLEANUP_DLL
+                                    : name == L"OPESetup32.exe" ? PORTIVO_PROBE_OPESETUP32_EXE
+                                                                : PORTIVO_PROBE_OPESETUP64_EXE;
+      EXPECT_TRUE(ReadTestFile(WorkFolder() + name) == ReadTestFile(original))
+          << row.label << ": " << Narrow(name) << " differs from the packed file";
+    }
+    EXPECT_FALSE(Exists(folders_.ProgramFolder())) << row.label << ": the empty leftover folder stayed";
+  }
+}
+
+// Only the emulator setup for this Windows is needed; the other one may be missing.
+TEST_F(Removal, EmulatorSetupOfTheOtherWidthIsNotNeeded) {
+  const std::wstring installer = Variant(OtherSetup().resource, nullptr);
+  runner::RunReport report = RunRemoval(L"-u3", {}, installer);
+  EXPECT_EQ(0u, report.exit_code);
+  ExpectCleanUpThenEmulatorSetup(Log(), report.process_id, ChosenSetup(), "other width missing");
+  EXPECT_FALSE(Exists(WorkFolder()));
+}
+
+TEST_F(Removal, LibraryWithoutTheUninstallFunctionIsPassedOver) {
+  std::vector<unsigned char> noExport;
+  ASSERT_EQ(runner::kRunnerOk, runner::ReadWholeFile(PORTIVO_PROBE_CLEANUP_NOEXPORT_DLL, &noExport));
+  const std::wstring installer = Variant(kCleanupLibraryResource, &noExport);
+  runner::RunReport report = RunRemoval(L"-u3", {}, installer);
+  EXPECT_EQ(0u, report.exit_code);
+  EXPECT_TRUE(report.boxes.empty());
+  const std::vector<runner::Fields> log = Log();
+  ASSERT_EQ((std::vector<std::string>{"cleanup-load", "cleanup-unload", "opesetup"}), KindsOf(log));
+  EXPECT_EQ("FreeLibrary", runner::ValueOf(log[1], "by"));
+  EXPECT_EQ(Folded(Narrow(WorkFolder() + ChosenSetup().name + L" /9")),
+            Folded(runner::ValueOf(log[2], "cmdline")));
+  EXPECT_FALSE(Exists(WorkFolder()));
+}
+
+// ---- Leftover folders -------------------------------------------------------------------------
+
+enum class Content { kNone, kEmpty, kFile, kFolder, kDotFileOnly };
+
+void Make(const std::wstring& folder, Content content) {
+  if (content == Content::kNone) return;
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr)) << Narrow(folder);
+  switch (content) {
+    case Content::kFile: ASSERT_TRUE(WriteTestFile(folder + L"\\readme.txt", "kept")); break;
+    case Content::kFolder: ASSERT_TRUE(CreateDirectoryW((folder + L"\\Docs").c_str(), nullptr)); break;
+    case Content::kDotFileOnly: ASSERT_TRUE(WriteTestFile(folder + L"\\.x", "")); break;
+    default: break;
+  }
+}
+
+TEST_F(Removal, EmptyProductFoldersGoAndOthersStayAsTheyWere) {
+  struct Row {
+    const char* label;
+    Content program;      // Program Files\ORVIK
+    Content menu;         // start menu\ORVIK
+    Content productMenu;  // start menu\ORVIK Portivo, beside the one above
+    bool programGoes, menuGoes, productMenuGoes;
+  } rows[] = {
+      {"all empty", Content::kEmpty, Content::kEmpty, Content::kEmpty, true, true, true},
+      // A name with a leading full stop is not counted, but the folder cannot go with it inside.
+      {"mixed", Content::kEmpty, Content::kFile, Content::kDotFileOnly, true, false, false},
+      {"mixed the other way", Content::kFolder, Content::kEmpty, Content::kEmpty, false, true, true},
+      {"only the sibling", Content::kNone, Content::kNone, Content::kEmpty, false, false, true},
+  };
+  for (const Row& row : rows) {
+    Reset();
+    Make(folders_.ProgramFolder(), row.program);
+    Make(folders_.MenuFolder(), row.menu);
+    Make(folders_.ProductMenuFolder(), row.productMenu);
+    if (HasFatalFailure()) return;
+    const std::vector<ListedEntry> before = ListTree(folders_.ProgramFiles());
+    const std::vector<ListedEntry> menuBefore = ListTree(folders_.StartMenu());
+
+    runner::RunReport report = RunRemoval(L"-u3");
+    EXPECT_EQ(0u, report.exit_code) << row.label;
+
+    struct Expect {
+      const char* name;
+      const std::wstring folder;
+      Content content;
+      bool goes;
+    } expects[] = {{"Program Files\\ORVIK", folders_.ProgramFolder(), row.program, row.programGoes},
+                   {"start menu\\ORVIK", folders_.MenuFolder(), row.menu, row.menuGoes},
+                   {"start menu\\ORVIK Portivo", folders_.ProductMenuFolder(), row.productMenu,
+                    row.productMenuGoes}};
+    for (const Expect& e : expects) {
+      if (e.content == Content::kNone) continue;
+      EXPECT_EQ(!e.goes, Exists(e.folder)) << row.label << ": " << e.name;
+    }
+    // What stays is untouched, inside and out.
+    std::vector<ListedEntry> expectedAfter;
+    for (const ListedEntry& entry : before) {
+      if (!(row.programGoes && entry.path == L"ORVIK\\")) expectedAfter.push_back(entry);
+    }
+    std::vector<ListedEntry> after = ListTree(folders_.ProgramFiles());
+    EXPECT_EQ(ListedPaths(expectedAfter), ListedPaths(after)) << row.label;
+    std::vector<std::wstring> menuExpected;
+    for (const ListedEntry& entry : menuBefore) {
+      if (row.menuGoes && entry.path == L"ORVIK\\") continue;
+      if (row.productMenuGoes && entry.path == L"ORVIK Portivo\\") continue;
+      menuExpected.push_back(entry.path);
+    }
+    EXPECT_EQ(menuExpected, ListedPaths(ListTree(folders_.StartMenu()))) << row.label;
+
+    RemoveWholeTree(folders_.ProgramFolder());
+    RemoveWholeTree(folders_.MenuFolder());
+    RemoveWholeTree(folders_.ProductMenuFolder());
+  }
+}
+
+// ---- The Windows width -------------------------------------------------------------------------
+
+// Each case runs in the prefix of its width: tests/CMakeLists.txt runs the 32-bit one in a
+// WINEARCH=win32 prefix.
+class RemovalWidth : public Removal {};
+
+TEST_F(RemovalWidth, SixtyFourBitWindowsRunsOPESetup64) {
+  if (!SixtyFourBitWindows()) GTEST_SKIP() << "needs a 64-bit Windows";
+  runner::RunReport report = RunRemoval(L"-u3");
+  EXPECT_EQ(0u, report.exit_code);
+  ExpectCleanUpThenEmulatorSetup(Log(), report.process_id, kOpeSetup64, "64-bit Windows");
+}
+
+TEST_F(RemovalWidth, ThirtyTwoBitWindowsRunsOPESetup32) {
+  if (SixtyFourBitWindows()) GTEST_SKIP() << "needs a 32-bit Windows (the win32 prefix)";
+  runner::RunReport report = RunRemoval(L"-u3");
+  EXPECT_EQ(0u, report.exit_code);
+  ExpectCleanUpThenEmulatorSetup(Log(), report.process_id, kOpeSetup32, "32-bit Windows");
+  EXPECT_FALSE(Exists(WorkFolder()));
+}
+
+}  // namespace
+}  // namespace e2e
