@@ -1,0 +1,234 @@
+// The port settings file the unpacked setup finds beside itself: what a run leaves for the setup
+// to read, from the registry of the machine, and when a run leaves none.
+#include "e2e_support.h"
+
+#include <cstdint>
+#include <utility>
+
+#include "ports/port_registry_seed.h"
+#include "resource_patch.h"
+
+namespace e2e {
+namespace {
+
+// The unit tests' seeding of the USB device key and the root ports key, driven by the fixture
+// below: it refuses a prefix that already holds such devices and removes what it seeded.
+class PortSeeds : public ports_test::PortRegistryTest {
+ public:
+  using PortRegistryTest::PortInstance;
+  using PortRegistryTest::PortParameters;
+  using PortRegistryTest::RemoveSeeds;
+  using PortRegistryTest::SetNumber;
+  using PortRegistryTest::SetUp;
+  using PortRegistryTest::SetValue;
+  using PortRegistryTest::TearDown;
+  using PortRegistryTest::UsbParameters;
+
+ private:
+  void TestBody() override {}
+};
+
+const WORD kSetupResource = 104;
+const WORD kCleanupLibraryResource = 150;
+
+const char kHeadersOnly[] = "[PORTS]\r\n[PRTVO]\r\n";
+const char kWorkedExample[] =
+    "[PORTS]\r\n"
+    "3=0,A1B2C3D4\r\n"
+    "4=1,A1B2C3D4\r\n"
+    "[PRTVO]\r\n"
+    "COM5=0000,0002,1,1,1,0,1,0,0,0,Printer1,-1,0,0,0,500,10,0,0\r\n"
+    "COM12=0003,9999,0,0,0,0,0,0,0,0,,0,0,0,0,0,0,0,0\r\n";
+
+class PortsFile : public InstallerTest {
+ protected:
+  void SetUp() override {
+    InstallerTest::SetUp();
+    if (HasFatalFailure()) return;
+    seeds_.SetUp();
+    seeding_ = !HasFatalFailure();
+  }
+  void TearDown() override {
+    // The seeding's tear-down removes the two containers whole, so it runs only when set-up found
+    // them free of the prefix's own devices.
+    if (seeding_) seeds_.TearDown();
+    InstallerTest::TearDown();
+  }
+
+  // Two USB instances, of which only the first has an enabled port, and three root port
+  // devices, of which the second belongs to another driver and the third has only its name.
+  void SeedWorkedExample() {
+    const std::string a = PortSeeds::UsbParameters("A1B2C3D4");
+    const std::string z = PortSeeds::UsbParameters("Z9");
+    const std::pair<std::string, std::pair<const char*, std::uint32_t>> usb[] = {
+        {a, {"OrvCuIndex", 0}},       {a, {"OrvCOMPortForQX", 3}}, {a, {"OrvEnabledPortQX", 1}},
+        {a, {"OrvCOMPortForKD", 4}},  {z, {"OrvCuIndex", 1}},      {z, {"OrvCOMPortForQX", 7}},
+        {z, {"OrvEnabledPortQX", 0}},
+    };
+    for (const auto& value : usb) seeds_.SetNumber(value.first, value.second.first, value.second.second);
+
+    seeds_.SetValue(PortSeeds::PortInstance("0000"), "HardwareID", REG_MULTI_SZ,
+                    ports_test::Multi({"UMDF\\OrvikPortEmulator"}));
+    seeds_.SetValue(PortSeeds::PortInstance("0000"), "Driver", REG_SZ,
+                    ports_test::Text("{4d36e978-e325-11ce-bfc1-08002be10318}\\0002"));
+    const std::string p0 = PortSeeds::PortParameters("0000");
+    seeds_.SetValue(p0, "PortName", REG_SZ, ports_test::Text("COM5"));
+    seeds_.SetValue(p0, "OrvID", REG_SZ, ports_test::Text("Printer1"));
+    const std::pair<const char*, std::uint32_t> settings[] = {
+        {"OrvDCD", 1}, {"OrvDSR", 1}, {"OrvCTS", 1}, {"OrvRI", 0},
+        {"OrvQX", 1},  {"OrvKD", 0},  {"OrvPH", 0},  {"OrvAsync", 0},
+        {"OrvReadIntervalTimeout", 4294967295u}, {"OrvReadTotalTimeoutMultiplier", 0},
+        {"OrvReadTotalTimeoutConstant", 0},      {"OrvWriteTotalTimeoutMultiplier", 0},
+        {"OrvWriteTotalTimeoutConstant", 500},   {"OrvQXSCMD_UnlockTimer", 10},
+        {"OrvQXSCMD_Mode", 0},                   {"OrvQXSCMD_Option", 0},
+    };
+    for (const auto& setting : settings) seeds_.SetNumber(p0, setting.first, setting.second);
+
+    seeds_.SetValue(PortSeeds::PortInstance("0001"), "HardwareID", REG_MULTI_SZ,
+                    ports_test::Multi({"ACPI\\PNP0501"}));
+    seeds_.SetValue(PortSeeds::PortInstance("0001"), "Driver", REG_SZ,
+                    ports_test::Text("{4d36e978-e325-11ce-bfc1-08002be10318}\\0000"));
+    seeds_.SetValue(PortSeeds::PortParameters("0001"), "PortName", REG_SZ, ports_test::Text("COM1"));
+
+    seeds_.SetValue(PortSeeds::PortInstance("0003"), "HardwareID", REG_MULTI_SZ,
+                    ports_test::Multi({"umdf\\orvikportemulator"}));
+    seeds_.SetValue(PortSeeds::PortParameters("0003"), "PortName", REG_SZ, ports_test::Text("COM12"));
+  }
+
+  // What the setup found beside itself when it started: present, no longer held open by the
+  // installer, and these bytes. Fails the case with the reason otherwise.
+  void ExpectSetupFound(const std::string& expected, const std::string& what) {
+    ASSERT_EQ("1", Recorded("complete")) << what << ": the setup did not run to its end";
+    ASSERT_EQ("1", Recorded("ports_present")) << what << ": no PORTS.dat beside the setup";
+    EXPECT_EQ("1", Recorded("ports_exclusive_open")) << what << ": still open when the setup started";
+    EXPECT_EQ(std::to_string(expected.size()), Recorded("ports_size")) << what;
+    EXPECT_EQ(expected, ReadTestFile(RecordPath() + L".ports")) << what;
+  }
+
+  // Runs the probe installer and looks into the work folder every few milliseconds while it runs, for
+  // a file that lives only as long as the folder does.
+  struct Sightings {
+    bool workFolder = false;     // the folder with `marker` in it
+    bool portsFile = false;
+  };
+  runner::RunReport RunWatching(const std::wstring& arguments, const std::wstring& marker,
+                                Sightings* seen) {
+    runner::RunOptions options;
+    options.exe_path = PORTIVO_PROBE_INSTALLER;
+    options.arguments = arguments;
+    options.env = {runner::SetEnv(L"PROBE_RECORD", RecordPath()),
+                   runner::SetEnv(L"PROBE_REMOVAL_RECORD", RemovalLogPath())};
+    runner::RunningInstaller running;
+    EXPECT_EQ(runner::kRunnerOk, runner::StartInstaller(options, &running));
+    const DWORD start = GetTickCount();
+    int status = runner::kRunnerStillRunning;
+    while (status == runner::kRunnerStillRunning && GetTickCount() - start < 120000) {
+      if (Exists(WorkFolder() + marker)) seen->workFolder = true;
+      if (Exists(WorkFolder() + L"PORTS.dat")) seen->portsFile = true;
+      status = runner::WatchInstaller(&running, 0);
+    }
+    runner::StopInstaller(&running);
+    EXPECT_EQ(runner::kRunnerOk, status) << "the installer did not run to its end";
+    return running.report;
+  }
+
+  PortSeeds seeds_;
+  bool seeding_ = false;
+};
+
+TEST_F(PortsFile, InstallRunsHandTheSetupTheWorkedExampleFromTheRegistry) {
+  SeedWorkedExample();
+  ASSERT_FALSE(HasFatalFailure());
+  ASSERT_EQ(157u, sizeof kWorkedExample - 1);
+  for (const wchar_t* arguments : {L"-s1", L"", L"-u1"}) {
+    const std::string what = "arguments \"" + Narrow(arguments) + "\"";
+    runner::RunReport report = Run(arguments);
+    EXPECT_EQ(0u, report.exit_code) << what;
+    EXPECT_TRUE(report.boxes.empty()) << what;
+    ExpectSetupFound(kWorkedExample, what);
+    EXPECT_FALSE(Exists(WorkFolder())) << what << ": the work folder, and the file with it, stayed";
+  }
+}
+
+TEST_F(PortsFile, WithoutTheDeviceKeysTheSetupFindsTheTwoHeadersOnly) {
+  runner::RunReport report = Run(L"-s1");
+  EXPECT_EQ(0u, report.exit_code);
+  ExpectSetupFound(std::string(kHeadersOnly, 18), "no device keys");
+}
+
+TEST_F(PortsFile, AFileLeftByAnEarlierRunIsReplacedEntirely) {
+  struct Row {
+    const char* what;
+    bool seedWorkedExample;
+    std::string left;
+    std::string expected;
+  } rows[] = {
+      {"longer leftover, no devices", false,
+       "[PORTS]\r\n9=0,OLDINSTANCE\r\n[PRTVO]\r\n" + std::string(600, 'x') + "\r\n", kHeadersOnly},
+      {"longer leftover, worked example", true,
+       std::string(kWorkedExample) + "COM9=0009,0001,0,0,0,0,0,0,0,0,,0,0,0,0,0,0,0,0\r\n" +
+           std::string(300, '\0'),
+       kWorkedExample},
+  };
+  for (const Row& row : rows) {
+    seeds_.RemoveSeeds();
+    DeleteFolderTree(WorkFolder());
+    if (row.seedWorkedExample) SeedWorkedExample();
+    ASSERT_FALSE(HasFatalFailure()) << row.what;
+    ASSERT_TRUE(CreateDirectoryW(WorkFolder().c_str(), nullptr)) << row.what;
+    ASSERT_TRUE(WriteTestFile(WorkFolder() + L"PORTS.dat", row.left)) << row.what;
+
+    runner::RunReport report = Run(L"-s1");
+    EXPECT_EQ(0u, report.exit_code) << row.what;
+    ExpectSetupFound(row.expected, row.what);
+    EXPECT_FALSE(Exists(WorkFolder())) << row.what;
+  }
+}
+
+// The removal run is not seen by the setup probe, and it deletes its work folder, so the folder
+// is watched while the run lasts. The install run shows that the watch sees the file at all.
+TEST_F(PortsFile, TheRemovalRunWritesNone) {
+  SeedWorkedExample();
+  ASSERT_FALSE(HasFatalFailure());
+
+  Sightings install;
+  runner::RunReport installReport = RunWatching(L"-s1", L"setup.exe", &install);
+  EXPECT_EQ(0u, installReport.exit_code);
+  EXPECT_TRUE(install.workFolder && install.portsFile) << "the watch does not see the file";
+
+  Sightings removal;
+  runner::RunReport removalReport = RunWatching(L"-u3", L"QXCOMUSBCLN.dll", &removal);
+  EXPECT_EQ(0u, removalReport.exit_code);
+  EXPECT_TRUE(removal.workFolder) << "the removal set was never seen in the work folder";
+  EXPECT_FALSE(removal.portsFile);
+  EXPECT_FALSE(Exists(WorkFolder()));
+
+  // Without its library the removal run leaves the folder as it was unpacked.
+  const std::wstring noLibrary = records_ / L"no-library.exe";
+  ASSERT_EQ(runner::kRunnerOk,
+            runner::CopyWithRcdata(PORTIVO_PROBE_INSTALLER, noLibrary, kCleanupLibraryResource, nullptr));
+  runner::RunReport failed = Run(L"-u3", {}, 300, noLibrary);
+  EXPECT_EQ(1001u, failed.exit_code);
+  ASSERT_TRUE(Exists(WorkFolder() + L"OPESetup64.exe")) << "the removal set did not arrive";
+  EXPECT_FALSE(Exists(WorkFolder() + L"PORTS.dat"));
+}
+
+TEST_F(PortsFile, NoFileWhenTheSetupDidNotArrive) {
+  SeedWorkedExample();
+  ASSERT_FALSE(HasFatalFailure());
+  const std::wstring noSetup = records_ / L"no-setup.exe";
+  ASSERT_EQ(runner::kRunnerOk,
+            runner::CopyWithRcdata(PORTIVO_PROBE_INSTALLER, noSetup, kSetupResource, nullptr));
+
+  runner::RunReport report = Run(L"-s1", {}, 300, noSetup);
+  EXPECT_EQ(1001u, report.exit_code);
+  EXPECT_TRUE(report.boxes.empty());
+  EXPECT_TRUE(SetupRecord().empty()) << "a setup ran";
+  ASSERT_TRUE(Exists(WorkFolder())) << "the work folder did not stay";
+  EXPECT_FALSE(Exists(WorkFolder() + L"setup.exe"));
+  EXPECT_TRUE(Exists(WorkFolder() + L"data1.cab")) << "the rest of the package did not arrive";
+  EXPECT_FALSE(Exists(WorkFolder() + L"PORTS.dat"));
+}
+
+}  // namespace
+}  // namespace e2e
