@@ -42,6 +42,7 @@ class PortRegistryTest : public ::testing::Test {
   void PrepareContainer(const std::string& path);
   bool usbRootExisted_ = false;
   bool portsExisted_ = false;
+  bool prefixClean_ = false;  // SetUp found no devices of the prefix's own
 };
 
 }  // namespace ports_test
