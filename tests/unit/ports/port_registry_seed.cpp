@@ -44,11 +44,9 @@ DWORD SubKeyCount(const std::string& path) {
   return count;
 }
 
-// Deletes parent\name with everything below it. Wide names, so that no seeded name is lost to the
-// code page.
-void DeleteTree(HKEY parent, const wchar_t* name) {
-  HKEY key;
-  if (RegOpenKeyExW(parent, name, 0, KEY_READ | KEY_WRITE, &key) != ERROR_SUCCESS) return;
+void DeleteTree(HKEY parent, const wchar_t* name);
+
+void DeleteChildren(HKEY key) {
   for (;;) {
     wchar_t child[512];
     DWORD length = 512;
@@ -58,6 +56,14 @@ void DeleteTree(HKEY parent, const wchar_t* name) {
     }
     DeleteTree(key, child);
   }
+}
+
+// Deletes parent\name with everything below it. Wide names, so that no seeded name is lost to the
+// code page.
+void DeleteTree(HKEY parent, const wchar_t* name) {
+  HKEY key;
+  if (RegOpenKeyExW(parent, name, 0, KEY_READ | KEY_WRITE, &key) != ERROR_SUCCESS) return;
+  DeleteChildren(key);
   RegCloseKey(key);
   RegDeleteKeyW(parent, name);
 }
@@ -74,15 +80,7 @@ void DeleteChildren(const std::string& path) {
       ERROR_SUCCESS) {
     return;
   }
-  for (;;) {
-    wchar_t child[512];
-    DWORD length = 512;
-    if (RegEnumKeyExW(key, 0, child, &length, nullptr, nullptr, nullptr, nullptr) !=
-        ERROR_SUCCESS) {
-      break;
-    }
-    DeleteTree(key, child);
-  }
+  DeleteChildren(key);
   RegCloseKey(key);
 }
 
