@@ -1,10 +1,13 @@
 #include "run/hidden_window.h"
 
+#include "run/string_table.h"
+
 namespace {
 DWORD g_childResult = 0;
 constexpr UINT kOutcomeMessage = WM_USER;
 constexpr UINT kChildEndedMessage = WM_USER + 1;
 constexpr int kTitleCapacity = 100;
+constexpr WORD kIconGroupId = 115;
 }  // namespace
 
 DWORD ChildResult() { return g_childResult; }
@@ -25,15 +28,15 @@ LRESULT CALLBACK HiddenWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 HWND CreateHiddenWindow(HINSTANCE instance) {
   wchar_t title[kTitleCapacity] = {};
   wchar_t className[kTitleCapacity] = {};
-  LoadStringW(instance, 60, title, kTitleCapacity);
-  LoadStringW(instance, 111, className, kTitleCapacity);
+  LoadStringW(instance, kWindowTitleId, title, kTitleCapacity);
+  LoadStringW(instance, kInstallerNameId, className, kTitleCapacity);
 
   WNDCLASSEXW windowClass = {};
   windowClass.cbSize = sizeof windowClass;
   windowClass.style = CS_HREDRAW | CS_VREDRAW;
   windowClass.lpfnWndProc = HiddenWindowProc;
   windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(115));
+  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kIconGroupId));
   windowClass.hIconSm = windowClass.hIcon;
   windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512) /* IDC_ARROW */);
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);

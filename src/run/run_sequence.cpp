@@ -52,7 +52,7 @@ bool PassChecksBeforeWindow(RunState& run) {
 }
 
 bool PassChecksAfterWindow(RunState& run, const wchar_t* commandLine) {
-  run.resultCode = CheckSingleInstance(LoadTableString(111));
+  run.resultCode = CheckSingleInstance(LoadTableString(kInstallerNameId));
   if (run.resultCode == kResultSuccess && !IsAdministrator()) run.resultCode = kResultNotAdministrator;
   // A bad port pair outranks the earlier codes: a script learns about its own mistake first.
   run.resultCode =
