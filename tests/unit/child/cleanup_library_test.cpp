@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "scratch_folder.h"
+
 // The test program exports the clean-up entry point itself, so loading the test program by its own
 // path stands in for a clean-up library that has it.
 namespace {
@@ -42,21 +44,12 @@ TEST(CleanupLibrary, LibraryWithoutTheEntryPointIsLoadedAndUnloaded) {
 }
 
 TEST(CleanupLibrary, LibraryThatDoesNotLoadIsPassedOver) {
-  wchar_t folder[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, folder);
-  const std::wstring missing = std::wstring(folder) + L"Portivo unit test missing\\QXCOMUSBCLN.dll";
-  EXPECT_EQ(CallCleanupLibrary(missing.c_str()), kCleanupNotLoaded);
-
+  ScratchFolder folder;
+  EXPECT_EQ(CallCleanupLibrary((folder / L"missing\\QXCOMUSBCLN.dll").c_str()), kCleanupNotLoaded);
   // A file of that name that is no library at all.
-  const std::wstring text = std::wstring(folder) + L"Portivo unit test QXCOMUSBCLN.dll";
-  const HANDLE file = CreateFileW(text.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  DWORD written = 0;
-  WriteFile(file, "not a library", 13, &written, nullptr);
-  CloseHandle(file);
-  EXPECT_EQ(CallCleanupLibrary(text.c_str()), kCleanupNotLoaded);
-  EXPECT_TRUE(DeleteFileW(text.c_str()));
+  ASSERT_TRUE(WriteTestFile(folder / L"QXCOMUSBCLN.dll", "not a library"));
+  EXPECT_EQ(CallCleanupLibrary((folder / L"QXCOMUSBCLN.dll").c_str()), kCleanupNotLoaded);
+  EXPECT_TRUE(folder.Remove());
 }
 
 }  // namespace

@@ -6,27 +6,17 @@
 
 namespace {
 
-struct ChoiceRow {
-  bool functionFound;
-  bool callSucceeded;
-  BOOL wow64;
-  unsigned expected;
-};
-
-class EmulatorSetupChoiceTest : public testing::TestWithParam<ChoiceRow> {};
-
-TEST_P(EmulatorSetupChoiceTest, NameId) {
-  const ChoiceRow& row = GetParam();
-  EXPECT_EQ(EmulatorSetupNameIdFor(row.functionFound, row.callSucceeded, row.wow64), row.expected);
+TEST(EmulatorSetupChoice, Table) {
+  const struct { bool functionFound, callSucceeded; BOOL wow64; unsigned expected; } rows[] = {
+      {true, true, TRUE, kEmulatorSetup64NameId},   {true, true, FALSE, kEmulatorSetup32NameId},
+      {true, false, TRUE, kEmulatorSetup32NameId},  {true, false, FALSE, kEmulatorSetup32NameId},
+      {false, false, FALSE, kEmulatorSetup32NameId}, {false, true, TRUE, kEmulatorSetup32NameId},
+  };
+  for (const auto& r : rows) {
+    EXPECT_EQ(EmulatorSetupNameIdFor(r.functionFound, r.callSucceeded, r.wow64), r.expected)
+        << r.functionFound << r.callSucceeded << r.wow64;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Table, EmulatorSetupChoiceTest,
-                         testing::Values(ChoiceRow{true, true, TRUE, kEmulatorSetup64NameId},
-                                         ChoiceRow{true, true, FALSE, kEmulatorSetup32NameId},
-                                         ChoiceRow{true, false, TRUE, kEmulatorSetup32NameId},
-                                         ChoiceRow{true, false, FALSE, kEmulatorSetup32NameId},
-                                         ChoiceRow{false, false, FALSE, kEmulatorSetup32NameId},
-                                         ChoiceRow{false, true, TRUE, kEmulatorSetup32NameId}));
 
 TEST(EmulatorSetupChoice, LookUpFindsKernel32sFunction) {
   // The test program may import it; the installer may not, since Windows 2000 lacks it.

@@ -12,36 +12,27 @@ const char kUsbRootKey[] = "SYSTEM\\CurrentControlSet\\Enum\\USB";
 // by the next one instead of being mistaken for keys of the prefix.
 const char kSeedMarker[] = "PortivoPortsTestSeed";
 
-bool KeyExists(const std::string& path) {
+// Whether HKLM\path exists; also its sub-key count and whether it carries the marker.
+bool KeyExists(const std::string& path, DWORD* subKeys = nullptr, bool* marked = nullptr) {
   HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-    return false;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  if (subKeys != nullptr) {
+    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, subKeys, nullptr, nullptr, nullptr, nullptr, nullptr,
+                     nullptr, nullptr);
   }
+  if (marked != nullptr) *marked = RegQueryValueExA(key, kSeedMarker, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
   RegCloseKey(key);
   return true;
 }
 
 bool HasMarker(const std::string& path) {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-    return false;
-  }
-  bool marked =
-      RegQueryValueExA(key, kSeedMarker, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-  RegCloseKey(key);
-  return marked;
+  bool marked = false;
+  return KeyExists(path, nullptr, &marked) && marked;
 }
 
 DWORD SubKeyCount(const std::string& path) {
-  HKEY key;
   DWORD count = 0;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-    return 0;
-  }
-  RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr,
-                   nullptr, nullptr, nullptr);
-  RegCloseKey(key);
-  return count;
+  return KeyExists(path, &count) ? count : 0;
 }
 
 void DeleteTree(HKEY parent, const wchar_t* name);
@@ -68,18 +59,13 @@ void DeleteTree(HKEY parent, const wchar_t* name) {
   RegDeleteKeyW(parent, name);
 }
 
-void DeleteTree(const std::string& path) {
-  std::wstring wide(path.begin(), path.end());  // the fixed paths are ASCII
-  DeleteTree(HKEY_LOCAL_MACHINE, wide.c_str());
-}
+// The fixed paths are ASCII.
+void DeleteTree(const std::string& path) { DeleteTree(HKEY_LOCAL_MACHINE, std::wstring(path.begin(), path.end()).c_str()); }
 
 void DeleteChildren(const std::string& path) {
-  std::wstring wide(path.begin(), path.end());
   HKEY key;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, wide.c_str(), 0, KEY_READ | KEY_WRITE, &key) !=
-      ERROR_SUCCESS) {
-    return;
-  }
+  const std::wstring wide(path.begin(), path.end());
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, wide.c_str(), 0, KEY_READ | KEY_WRITE, &key) != ERROR_SUCCESS) return;
   DeleteChildren(key);
   RegCloseKey(key);
 }
@@ -136,11 +122,11 @@ void PortRegistryTest::TearDown() {
   EXPECT_EQ(0u, SubKeyCount(kPortsKey));
 }
 
+// The top key this fixture creates carries the marker.
 void PortRegistryTest::PrepareContainer(const std::string& path) {
   const bool usb = path.compare(0, sizeof kUsbRootKey - 1, kUsbRootKey) == 0;
   const std::string top = usb ? (usbRootExisted_ ? kUsbDeviceKey : kUsbRootKey) : kPortsKey;
-  if (!usb && portsExisted_) return;
-  if (KeyExists(top)) return;
+  if ((!usb && portsExisted_) || KeyExists(top)) return;
   HKEY key;
   ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, top.c_str(), 0, nullptr, 0,
                                            KEY_ALL_ACCESS, nullptr, &key, nullptr));
@@ -148,15 +134,9 @@ void PortRegistryTest::PrepareContainer(const std::string& path) {
   RegCloseKey(key);
 }
 
-void PortRegistryTest::CreateKey(const std::string& path) {
-  PrepareContainer(path);
-  HKEY key;
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
-                                           KEY_ALL_ACCESS, nullptr, &key, nullptr))
-      << path;
-  RegCloseKey(key);
-}
+void PortRegistryTest::CreateKey(const std::string& path) { SetValue(path, nullptr, 0, ""); }
 
+// A null name only creates the key.
 void PortRegistryTest::SetValue(const std::string& path, const char* name, DWORD type,
                                 const std::string& bytes) {
   PrepareContainer(path);
@@ -164,10 +144,11 @@ void PortRegistryTest::SetValue(const std::string& path, const char* name, DWORD
   ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
                                            KEY_ALL_ACCESS, nullptr, &key, nullptr))
       << path;
-  LONG result = RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
-                               static_cast<DWORD>(bytes.size()));
+  LONG result = name == nullptr ? ERROR_SUCCESS
+                                : RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                                                 static_cast<DWORD>(bytes.size()));
   RegCloseKey(key);
-  ASSERT_EQ(ERROR_SUCCESS, result) << path << " " << name;
+  ASSERT_EQ(ERROR_SUCCESS, result) << path << " " << (name ? name : "");
 }
 
 void PortRegistryTest::RemoveSeeds() {

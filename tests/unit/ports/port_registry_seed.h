@@ -26,7 +26,7 @@ class PortRegistryTest : public ::testing::Test {
 
   // Creates HKLM\path (and what lies between) without values.
   void CreateKey(const std::string& path);
-  // Creates HKLM\path as needed and stores the value with exactly these bytes.
+  // Creates HKLM\path as needed and stores the value with exactly these bytes (no name: no value).
   void SetValue(const std::string& path, const char* name, DWORD type, const std::string& bytes);
   void SetNumber(const std::string& path, const char* name, std::uint32_t value) {
     SetValue(path, name, REG_DWORD, Dword(value));

@@ -1,11 +1,8 @@
 #include "ports/ports_file.h"
 
 #include <gtest/gtest.h>
-#include <windows.h>
-
-#include <cstdio>
-
 #include "port_registry_seed.h"
+#include "scratch_folder.h"
 
 namespace ports_test {
 namespace {
@@ -28,10 +25,8 @@ TEST(PortsLineTest, UsbLines) {
     UsbPortAssignment record;
     std::string expected;
   } rows[] = {
-      {{3, kPortRoleQX, "A1B2C3D4"}, "3=0,A1B2C3D4\n"},
-      {{4, kPortRoleKD, "A1B2C3D4"}, "4=1,A1B2C3D4\n"},
-      {{40, kPortRoleQX, "5&2b,x=y"}, "40=0,5&2b,x=y\n"},
-      {{1, kPortRoleKD, ""}, "1=1,\n"},
+      {{3, kPortRoleQX, "A1B2C3D4"}, "3=0,A1B2C3D4\n"}, {{4, kPortRoleKD, "A1B2C3D4"}, "4=1,A1B2C3D4\n"},
+      {{40, kPortRoleQX, "5&2b,x=y"}, "40=0,5&2b,x=y\n"}, {{1, kPortRoleKD, ""}, "1=1,\n"},
       {{12, kPortRoleQX, "\xe9\x81"}, "12=0,\xe9\x81\n"},
   };
   for (const Row& row : rows) EXPECT_EQ(row.expected, FormatUsbLine(row.record));
@@ -63,124 +58,73 @@ TEST(PortsLineTest, EmulatorLines) {
   for (const Row& row : rows) EXPECT_EQ(row.expected, FormatEmulatorLine(row.record));
 }
 
-// Each test writes into a folder of its own and leaves nothing behind.
+// Each test writes into a folder of its own; WritePortsFile takes it with its separator.
 class PortsFileTest : public PortRegistryTest {
  protected:
-  void SetUp() override {
-    PortRegistryTest::SetUp();
-    static int serial = 0;
-    wchar_t temp[MAX_PATH];
-    ASSERT_NE(0u, GetTempPathW(MAX_PATH, temp));
-    folder_ = std::wstring(temp) + L"portivo-ports-" + std::to_wstring(GetCurrentProcessId()) +
-              L"-" + std::to_wstring(++serial) + L"\\";
-    ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), nullptr));
-  }
-  void TearDown() override {
-    DeleteFileW(PortsPath().c_str());
-    EXPECT_TRUE(RemoveDirectoryW(folder_.c_str())) << "something was left in the folder";
-    PortRegistryTest::TearDown();
-  }
-
-  std::wstring PortsPath() const { return folder_ + L"PORTS.dat"; }
-
-  std::string ReadPortsFile() const {
-    std::string bytes;
-    FILE* file = _wfopen(PortsPath().c_str(), L"rb");
-    if (file == nullptr) return "(no file)";
-    char chunk[512];
-    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) bytes.append(chunk, n);
-    std::fclose(file);
-    return bytes;
-  }
-
-  std::wstring folder_;
+  std::wstring Folder() const { return folder_.path() + L"\\"; }
+  std::wstring PortsPath() const { return folder_ / L"PORTS.dat"; }
+  ScratchFolder folder_;
 };
 
 const char kHeadersOnly[] = "[PORTS]\r\n[PRTVO]\r\n";
 
-TEST_F(PortsFileTest, EmptyRegistryGivesTheTwoHeaders) {
-  WritePortsFile(folder_);
-  EXPECT_EQ(std::string(kHeadersOnly), ReadPortsFile());
-  EXPECT_EQ(18u, ReadPortsFile().size());
+TEST_F(PortsFileTest, EmptyRegistryGivesTheTwoHeadersReplacingAnEarlierFile) {
+  ASSERT_TRUE(WriteTestFile(PortsPath(), std::string(1000, 'x')));
+  WritePortsFile(Folder());
+  EXPECT_EQ(std::string(kHeadersOnly), ReadTestFile(PortsPath()));
+  EXPECT_EQ(18u, ReadTestFile(PortsPath()).size());
 }
 
 TEST_F(PortsFileTest, WorkedExample) {
-  SetNumber(UsbParameters("A1B2C3D4"), "OrvCuIndex", 0);
-  SetNumber(UsbParameters("A1B2C3D4"), "OrvCOMPortForQX", 3);
-  SetNumber(UsbParameters("A1B2C3D4"), "OrvEnabledPortQX", 1);
-  SetNumber(UsbParameters("A1B2C3D4"), "OrvCOMPortForKD", 4);
+  const std::pair<const char*, std::uint32_t> usb[] = {
+      {"OrvCuIndex", 0}, {"OrvCOMPortForQX", 3}, {"OrvEnabledPortQX", 1}, {"OrvCOMPortForKD", 4}};
+  for (const auto& number : usb) SetNumber(UsbParameters("A1B2C3D4"), number.first, number.second);
   SetNumber(UsbParameters("Z9"), "OrvCuIndex", 1);
   SetNumber(UsbParameters("Z9"), "OrvCOMPortForQX", 7);
   SetNumber(UsbParameters("Z9"), "OrvEnabledPortQX", 0);
 
-  const std::string emulatorId = Multi({"UMDF\\OrvikPortEmulator", "UMDF\\Other"});
-  SetValue(PortInstance("0000"), "HardwareID", REG_MULTI_SZ, emulatorId);
-  SetValue(PortInstance("0000"), "Driver", REG_SZ,
-           Text("{4d36e978-e325-11ce-bfc1-08002be10318}\\0002"));
+  SetValue(PortInstance("0000"), "HardwareID", REG_MULTI_SZ, Multi({"UMDF\\OrvikPortEmulator", "UMDF\\Other"}));
+  SetValue(PortInstance("0000"), "Driver", REG_SZ, Text("{4d36e978-e325-11ce-bfc1-08002be10318}\\0002"));
   const std::string p0 = PortParameters("0000");
   SetValue(p0, "PortName", REG_SZ, Text("COM5"));
-  const std::pair<const char*, std::uint32_t> numbers[] = {{"OrvDCD", 1},
-                                                           {"OrvDSR", 1},
-                                                           {"OrvCTS", 1},
-                                                           {"OrvRI", 0},
-                                                           {"OrvQX", 1},
-                                                           {"OrvKD", 0},
-                                                           {"OrvPH", 0},
-                                                           {"OrvAsync", 0},
-                                                           {"OrvReadIntervalTimeout", 4294967295u},
-                                                           {"OrvReadTotalTimeoutMultiplier", 0},
-                                                           {"OrvReadTotalTimeoutConstant", 0},
-                                                           {"OrvWriteTotalTimeoutMultiplier", 0},
-                                                           {"OrvWriteTotalTimeoutConstant", 500},
-                                                           {"OrvQXSCMD_UnlockTimer", 10},
-                                                           {"OrvQXSCMD_Mode", 0},
-                                                           {"OrvQXSCMD_Option", 0}};
+  const std::pair<const char*, std::uint32_t> numbers[] = {
+      {"OrvDCD", 1}, {"OrvDSR", 1}, {"OrvCTS", 1}, {"OrvRI", 0}, {"OrvQX", 1}, {"OrvKD", 0},
+      {"OrvPH", 0}, {"OrvAsync", 0}, {"OrvReadIntervalTimeout", 4294967295u},
+      {"OrvReadTotalTimeoutMultiplier", 0}, {"OrvReadTotalTimeoutConstant", 0},
+      {"OrvWriteTotalTimeoutMultiplier", 0}, {"OrvWriteTotalTimeoutConstant", 500},
+      {"OrvQXSCMD_UnlockTimer", 10}, {"OrvQXSCMD_Mode", 0}, {"OrvQXSCMD_Option", 0}};
   for (const auto& number : numbers) SetNumber(p0, number.first, number.second);
   SetValue(p0, "OrvID", REG_SZ, Text("Printer1"));
 
   SetValue(PortInstance("0001"), "HardwareID", REG_MULTI_SZ, Multi({"ACPI\\PNP0501"}));
-  SetValue(PortInstance("0001"), "Driver", REG_SZ,
-           Text("{4d36e978-e325-11ce-bfc1-08002be10318}\\0000"));
+  SetValue(PortInstance("0001"), "Driver", REG_SZ, Text("{4d36e978-e325-11ce-bfc1-08002be10318}\\0000"));
   SetValue(PortParameters("0001"), "PortName", REG_SZ, Text("COM1"));
-
   SetValue(PortInstance("0003"), "HardwareID", REG_MULTI_SZ, Multi({"umdf\\orvikportemulator"}));
   SetValue(PortParameters("0003"), "PortName", REG_SZ, Text("COM12"));
 
-  WritePortsFile(folder_);
-  const std::string expected =
-      "[PORTS]\r\n"
-      "3=0,A1B2C3D4\r\n"
-      "4=1,A1B2C3D4\r\n"
-      "[PRTVO]\r\n"
-      "COM5=0000,0002,1,1,1,0,1,0,0,0,Printer1,-1,0,0,0,500,10,0,0\r\n"
-      "COM12=0003,9999,0,0,0,0,0,0,0,0,,0,0,0,0,0,0,0,0\r\n";
-  const std::string written = ReadPortsFile();
-  EXPECT_EQ(expected, written);
+  WritePortsFile(Folder());
+  const std::string written = ReadTestFile(PortsPath());
+  EXPECT_EQ("[PORTS]\r\n"
+            "3=0,A1B2C3D4\r\n"
+            "4=1,A1B2C3D4\r\n"
+            "[PRTVO]\r\n"
+            "COM5=0000,0002,1,1,1,0,1,0,0,0,Printer1,-1,0,0,0,500,10,0,0\r\n"
+            "COM12=0003,9999,0,0,0,0,0,0,0,0,,0,0,0,0,0,0,0,0\r\n",
+            written);
   EXPECT_EQ(157u, written.size());
 }
 
-TEST_F(PortsFileTest, AnEarlierFileIsReplacedEntirely) {
-  FILE* old = _wfopen(PortsPath().c_str(), L"wb");
-  ASSERT_NE(nullptr, old);
-  std::fputs(std::string(1000, 'x').c_str(), old);
-  std::fclose(old);
-  WritePortsFile(folder_);
-  EXPECT_EQ(std::string(kHeadersOnly), ReadPortsFile());
-}
-
 TEST_F(PortsFileTest, AFileThatCannotBeCreatedIsLeftOut) {
-  // A folder that does not exist.
-  const std::wstring missing = folder_ + L"missing\\";
+  const std::wstring missing = folder_ / L"missing\\";
   WritePortsFile(missing);
-  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(missing.c_str()));
+  EXPECT_FALSE(Exists(missing));
 
   // A folder standing where the file should be.
   ASSERT_TRUE(CreateDirectoryW(PortsPath().c_str(), nullptr));
   SetNumber(UsbParameters("A1B2C3D4"), "OrvCuIndex", 0);
   SetNumber(UsbParameters("A1B2C3D4"), "OrvCOMPortForQX", 3);
-  WritePortsFile(folder_);
-  EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY),
-            GetFileAttributesW(PortsPath().c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+  WritePortsFile(Folder());
+  EXPECT_TRUE(GetFileAttributesW(PortsPath().c_str()) & FILE_ATTRIBUTE_DIRECTORY);
   EXPECT_TRUE(RemoveDirectoryW(PortsPath().c_str())) << "something was written into it";
 }
 

@@ -4,31 +4,14 @@
 
 namespace {
 
-struct PortRow {
-  const wchar_t* commandLine;
-  int qxPort;
-  int kdPort;
-};
+struct PortRow { const wchar_t* commandLine; int qxPort; int kdPort; };
 
-class PortSwitchesTest : public testing::TestWithParam<PortRow> {};
-
-TEST_P(PortSwitchesTest, QuietInstallReadsThePorts) {
-  const PortRow& row = GetParam();
-  const RequestedPorts ports = ParsePortSwitches(row.commandLine, SilentInstall);
-  EXPECT_EQ(ports.qxPort, row.qxPort) << row.commandLine;
-  EXPECT_EQ(ports.kdPort, row.kdPort) << row.commandLine;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, PortSwitchesTest,
-    testing::Values(
-        PortRow{L"-s1", 0, 0},
-        PortRow{L"", 0, 0},
+TEST(PortSwitches, QuietInstallReadsThePorts) {
+  const PortRow rows[] = {
+        PortRow{L"-s1", 0, 0}, PortRow{L"", 0, 0},
         PortRow{L"-s1 -QX:COM3 -KD:COM4", 3, 4},
         PortRow{L"-s1 -QX:COM1 -KD:COM32", 1, 32},
-        PortRow{L"-s1 -QX:COM0", 0, 0},
-        PortRow{L"-s1 -QX:COM33", 0, 0},
-        PortRow{L"-s1 -QX:COM-3", 0, 0},
+        PortRow{L"-s1 -QX:COM0", 0, 0}, PortRow{L"-s1 -QX:COM33", 0, 0}, PortRow{L"-s1 -QX:COM-3", 0, 0},
         PortRow{L"-s1 -QX:COM+3", 3, 0},
         // The first occurrence counts, even when it is invalid and a later one is not.
         PortRow{L"-s1 -QX:COM3 -QX:COM5", 3, 0},
@@ -44,8 +27,7 @@ INSTANTIATE_TEST_SUITE_P(
         // The number ends at the first blank: a blank right after the switch leaves no digits.
         PortRow{L"-s1 -QX:COM 3", 0, 0},
         PortRow{L"-s1 -QX:LPT 3 -KD:COM 4", 0, 0},
-        PortRow{L"-s1 -QX:COM", 0, 0},
-        PortRow{L"-s1 -QX:COMx3", 0, 0},
+        PortRow{L"-s1 -QX:COM", 0, 0}, PortRow{L"-s1 -QX:COMx3", 0, 0},
         // Past the digits the text is ignored.
         PortRow{L"-s1 -QX:COM3,x", 3, 0},
         PortRow{L"-s1 -QX:COM12abc -KD:COM7", 12, 7},
@@ -55,7 +37,14 @@ INSTANTIATE_TEST_SUITE_P(
         // Case-sensitive: these are not port switches.
         PortRow{L"-s1 -qx:com3 -KD:com4", 0, 0},
         // Found anywhere in the line, also inside other text.
-        PortRow{L"x-QX:COM7y -s1", 7, 0}));
+        PortRow{L"x-QX:COM7y -s1", 7, 0},
+        PortRow{nullptr, 0, 0}};
+  for (const PortRow& row : rows) {
+    const RequestedPorts ports = ParsePortSwitches(row.commandLine, SilentInstall);
+    EXPECT_EQ(ports.qxPort, row.qxPort) << (row.commandLine ? row.commandLine : L"(null)");
+    EXPECT_EQ(ports.kdPort, row.kdPort) << (row.commandLine ? row.commandLine : L"(null)");
+  }
+}
 
 TEST(PortSwitches, NothingIsReadOutsideQuietInstall) {
   const wchar_t* line = L"-s1 -QX:COM3 -KD:COM3";
@@ -64,12 +53,6 @@ TEST(PortSwitches, NothingIsReadOutsideQuietInstall) {
     EXPECT_EQ(ports.qxPort, 0) << mode;
     EXPECT_EQ(ports.kdPort, 0) << mode;
   }
-}
-
-TEST(PortSwitches, NullCommandLineRequestsNothing) {
-  const RequestedPorts ports = ParsePortSwitches(nullptr, SilentInstall);
-  EXPECT_EQ(ports.qxPort, 0);
-  EXPECT_EQ(ports.kdPort, 0);
 }
 
 }  // namespace

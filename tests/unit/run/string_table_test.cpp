@@ -33,12 +33,8 @@ TEST(StringTable, WalkFindsEntriesAndStepsOverEmptyOnes) {
   EXPECT_EQ(L"last", FindStringInBlock(block.data(), block.size(), 15));
   EXPECT_EQ(L"", FindStringInBlock(block.data(), block.size(), 0));
   EXPECT_EQ(L"", FindStringInBlock(block.data(), block.size(), 13));
-}
-
-TEST(StringTable, EntryIsCutAtAnEmbeddedZero) {
-  std::vector<std::wstring> entries(16);
-  entries[3] = std::wstring(L"ab\0cd", 5);
-  std::vector<unsigned char> block = MakeBlock(entries);
+  entries[3] = std::wstring(L"ab\0cd", 5);  // cut at an embedded zero
+  block = MakeBlock(entries);
   EXPECT_EQ(L"ab", FindStringInBlock(block.data(), block.size(), 3));
 }
 
