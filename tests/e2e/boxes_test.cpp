@@ -1,13 +1,6 @@
 // The failure box as a person sees it: where it appears, what it says, in which language, and
 // that it waits for the person to close it.
-#include <windows.h>
-
-#include <string>
-#include <vector>
-
 #include "e2e_support.h"
-#include "install_support.h"
-#include "resource_patch.h"
 
 namespace e2e {
 namespace {

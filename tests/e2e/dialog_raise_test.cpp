@@ -1,11 +1,6 @@
 // Bringing the setup's dialog forward: the first window of the setup whose class name holds one of
 // the two dialog names is raised once; any other is left alone, and the setup is waited for and its
 // outcome relayed either way.
-#include <windows.h>
-
-#include <string>
-#include <vector>
-
 #include "e2e_support.h"
 
 namespace e2e {
@@ -24,9 +19,12 @@ class DialogRaise : public InstallerTest {
 };
 
 TEST_F(DialogRaise, AWindowWhoseClassHoldsADialogNameIsRaisedOnce) {
-  struct Row { const wchar_t* classes; std::vector<std::string> raises; } rows[] = {
-      {L"XTSetDialogY", {"XTSetDialogY|1"}},  // the name inside a longer class name
-      {L"MsiDialogCloseClass", {"MsiDialogCloseClass|1"}},
+  typedef std::vector<std::string> Raised;
+  struct Row { const wchar_t* classes; std::vector<Raised> allowed; } rows[] = {
+      {L"XTSetDialogY", {{"XTSetDialogY|1"}}},  // the name inside a longer class name
+      {L"MsiDialogCloseClass", {{"MsiDialogCloseClass|1"}}},
+      // Two dialogs at once: the search stops at the first one it raises.
+      {L"ATSetDialog,BTSetDialog", {{"ATSetDialog|1", "BTSetDialog|0"}, {"ATSetDialog|0", "BTSetDialog|1"}}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(Narrow(row.classes));
@@ -35,21 +33,10 @@ TEST_F(DialogRaise, AWindowWhoseClassHoldsADialogNameIsRaisedOnce) {
                                             runner::SetEnv(L"PROBE_WINDOW_MS", L"3000"),
                                             runner::SetEnv(L"PROBE_POST", L"6")});
     EXPECT_EQ(6u, report.exit_code);
-    EXPECT_EQ(row.raises, Raises());
+    const Raised raises = Raises();
+    EXPECT_NE(row.allowed.end(), std::find(row.allowed.begin(), row.allowed.end(), raises))
+        << (raises.empty() ? "no window" : raises[0]);
   }
-}
-
-// Two dialogs at once: the search stops at the first one it raises.
-TEST_F(DialogRaise, OfTwoDialogWindowsOneIsRaised) {
-  runner::RunReport report = Run(L"-s1", {runner::SetEnv(L"PROBE_WINDOW_CLASS", L"ATSetDialog,BTSetDialog"),
-                                          runner::SetEnv(L"PROBE_WINDOW_MS", L"3000"),
-                                          runner::SetEnv(L"PROBE_POST", L"6")});
-  EXPECT_EQ(6u, report.exit_code);
-  std::vector<std::string> raises = Raises();
-  ASSERT_EQ(2u, raises.size());
-  const std::vector<std::string> firstRaised = {"ATSetDialog|1", "BTSetDialog|0"};
-  const std::vector<std::string> secondRaised = {"ATSetDialog|0", "BTSetDialog|1"};
-  EXPECT_TRUE(raises == firstRaised || raises == secondRaised) << raises[0] << ", " << raises[1];
 }
 
 // The class-name test is case-sensitive, so a lower-case look-alike is no dialog. The search

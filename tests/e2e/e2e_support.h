@@ -1,18 +1,23 @@
-// What every end-to-end case needs: the installer built around the probe package, a fresh record
-// folder, no work folder left by an earlier case, and one call that runs the installer as an
-// administrator or a deployment script would.
+// What the end-to-end cases share: the probe installer run as an administrator or a deployment
+// script would run it, the payload catalogue's paths, the user's language, and the registry and
+// folder state the cases seed, inspect and put back.
 #pragma once
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cwchar>
 #include <string>
 #include <vector>
 
 #include "e2e_paths.h"
 #include "installer_runner.h"
+#include "payload/catalogue.h"
 #include "payload/delete_tree.h"
+#include "probe_paths.h"
 #include "probe_record.h"
+#include "resource_patch.h"
 #include "scratch_folder.h"
 
 namespace e2e {
@@ -23,14 +28,224 @@ inline std::wstring TempFolder() {
   return temp;
 }
 
-// Where the installer unpacks; the same for every run.
-inline std::wstring WorkFolder() {
-  return TempFolder() + L"{7A41C2E9-5D03-4B8E-9F62-1E0C7B3D58A4}\\";
-}
+const wchar_t kWorkFolderName[] = L"{7A41C2E9-5D03-4B8E-9F62-1E0C7B3D58A4}\\";
+inline std::wstring WorkFolder() { return TempFolder() + kWorkFolderName; }
 
 inline std::string Narrow(const std::wstring& text) { return runner::Utf8FromWide(text); }
 
-// Base fixture: records go into a fresh folder, and the work folder is gone before and after.
+// ---- Registry ----------------------------------------------------------------------------------
+
+const wchar_t kKernelServiceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\OrvCe";
+const wchar_t kEmulatorServiceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\OrvikPEService";
+
+inline bool KeyExists(HKEY root, const std::wstring& path) {
+  HKEY key;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+// Creates the key when it is missing; no value when name is null.
+inline bool SetValue(HKEY root, const std::wstring& path, const wchar_t* name = nullptr, DWORD type = 0,
+                     const void* data = nullptr, DWORD size = 0) {
+  HKEY key;
+  if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  const LONG status =
+      name == nullptr ? ERROR_SUCCESS : RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size);
+  RegCloseKey(key);
+  return status == ERROR_SUCCESS;
+}
+inline bool CreateKey(HKEY root, const std::wstring& path) { return SetValue(root, path); }
+inline bool SetDword(HKEY root, const std::wstring& path, const wchar_t* name, DWORD value) {
+  return SetValue(root, path, name, REG_DWORD, &value, sizeof value);
+}
+// Text with its terminator, as Windows itself stores it.
+inline bool SetText(HKEY root, const std::wstring& path, const wchar_t* name, DWORD type, const std::wstring& text) {
+  return SetValue(root, path, name, type, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+struct RegValue {
+  bool present = false;
+  DWORD type = 0;
+  std::vector<BYTE> data;
+  DWORD AsDword() const {
+    DWORD value = 0;
+    if (data.size() == sizeof value) CopyMemory(&value, data.data(), sizeof value);
+    return value;
+  }
+};
+
+inline RegValue ReadValue(HKEY root, const std::wstring& path, const wchar_t* name) {
+  RegValue value;
+  HKEY key;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return value;
+  DWORD size = 0;
+  if (RegQueryValueExW(key, name, nullptr, &value.type, nullptr, &size) == ERROR_SUCCESS) {
+    value.data.resize(size);
+    value.present = RegQueryValueExW(key, name, nullptr, &value.type, value.data.data(), &size) == ERROR_SUCCESS;
+    value.data.resize(size);
+  }
+  RegCloseKey(key);
+  return value;
+}
+
+// A registry value as it was when the object was made, put back when it goes (also when the case
+// failed half-way); a key made only for the case goes too.
+class SavedValue {
+ public:
+  SavedValue(HKEY root, std::wstring path, const wchar_t* name)
+      : root_(root), path_(std::move(path)), name_(name), keyExisted_(KeyExists(root_, path_)),
+        saved_(ReadValue(root_, path_, name_)) {}
+  ~SavedValue() {
+    if (saved_.present) {
+      SetValue(root_, path_, name_, saved_.type, saved_.data.data(), static_cast<DWORD>(saved_.data.size()));
+      return;
+    }
+    HKEY key;
+    if (RegOpenKeyExW(root_, path_.c_str(), 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+      RegDeleteValueW(key, name_);
+      RegCloseKey(key);
+    }
+    if (!keyExisted_) RegDeleteKeyW(root_, path_.c_str());
+  }
+  SavedValue(const SavedValue&) = delete;
+  SavedValue& operator=(const SavedValue&) = delete;
+
+ private:
+  HKEY root_;
+  std::wstring path_;
+  const wchar_t* name_;
+  bool keyExisted_;
+  RegValue saved_;
+};
+
+// ---- Folders -----------------------------------------------------------------------------------
+
+// One entry below a folder: "sub\name" for a file, "sub\name\" for a folder.
+struct ListedEntry {
+  std::wstring path;
+  unsigned long long size = 0;
+  FILETIME written = {};
+  bool operator==(const ListedEntry& other) const {
+    return path == other.path && size == other.size && CompareFileTime(&written, &other.written) == 0;
+  }
+};
+
+// Everything below folder (dot names included), sorted by path.
+inline std::vector<ListedEntry> ListTree(std::wstring folder, const std::wstring& prefix = L"") {
+  std::vector<ListedEntry> entries;
+  if (!folder.empty() && folder.back() == L'\\') folder.pop_back();
+  WIN32_FIND_DATAW data;
+  const HANDLE find = FindFirstFileW((folder + L"\\" + prefix + L"*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return entries;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name == L"." || name == L"..") continue;
+    ListedEntry entry;
+    entry.written = data.ftLastWriteTime;
+    entry.path = prefix + name;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      entry.path += L"\\";
+      entries.push_back(entry);
+      std::vector<ListedEntry> below = ListTree(folder, entry.path);
+      entries.insert(entries.end(), below.begin(), below.end());
+    } else {
+      entry.size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+      entries.push_back(entry);
+    }
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  std::sort(entries.begin(), entries.end(), [](const ListedEntry& a, const ListedEntry& b) { return a.path < b.path; });
+  return entries;
+}
+
+inline std::vector<std::wstring> ListedPaths(const std::vector<ListedEntry>& entries) {
+  std::vector<std::wstring> paths;
+  for (const ListedEntry& entry : entries) paths.push_back(entry.path);
+  return paths;
+}
+
+// Removes a folder with everything in it, dot names and read-only entries included (the
+// installer's own deletion leaves dot names).
+inline void RemoveWholeTree(const std::wstring& folder) {
+  WIN32_FIND_DATAW data;
+  const HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = data.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring child = folder + L"\\" + name;
+      SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveWholeTree(child);
+      } else {
+        DeleteFileW(child.c_str());
+      }
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+  }
+  SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
+  RemoveDirectoryW(folder.c_str());
+}
+
+// ---- The payload catalogue and the user's language ----------------------------------------------
+
+// Where a row's file lies below the WorkFolder (or a package folder), '\'-separated.
+inline std::wstring PayloadFolderPath(int index) {
+  const PayloadFolder& folder = PayloadFolders[index - 1];
+  if (folder.parent <= 1) return folder.parent == 0 ? L"" : folder.name;
+  return PayloadFolderPath(folder.parent) + L"\\" + folder.name;
+}
+inline std::wstring PayloadRelativePath(const PayloadEntry& row) {
+  std::wstring name;
+  for (const PayloadName& n : PayloadNames) {
+    if (n.id == row.nameId) name = n.text;
+  }
+  const std::wstring folder = PayloadFolderPath(row.folder);
+  return (folder.empty() ? L"" : folder + L"\\") + name;
+}
+
+struct LanguageCase {
+  LANGID id;
+  const wchar_t* installFailedText;
+  const wchar_t* languageSwitch;
+};
+
+// The language this process runs with. Wine takes it from LANG, so a CTest entry that sets LANG
+// must really have reached the prefix: a mismatch would make the language cases pass in English.
+inline LanguageCase UserLanguageCase() {
+  static const LanguageCase cases[] = {
+      {0x0411, L"インストールに失敗しました。", L"-l0x0411"},
+      {0x0404, L"安裝失敗。", L"-l0x0404"},
+      {0x0804, L"安装失败。", L"-l0x0804"},
+  };
+  const LANGID id = GetUserDefaultLangID();
+  wchar_t lang[64] = {};
+  GetEnvironmentVariableW(L"LANG", lang, 64);
+  struct Expected { const wchar_t* prefix; LANGID id; } expected[] = {
+      {L"ja_JP", 0x0411}, {L"zh_TW", 0x0404}, {L"zh_CN", 0x0804}, {L"zh_HK", 0x0C04}};
+  for (const Expected& e : expected) {
+    if (wcsncmp(lang, e.prefix, wcslen(e.prefix)) == 0) {
+      EXPECT_EQ(e.id, id) << "LANG did not reach Wine";
+    }
+  }
+  for (const LanguageCase& c : cases) {
+    if (c.id == id) return c;
+  }
+  return LanguageCase{id, L"Installation failed.", L"-l0x0409"};
+}
+
+inline std::vector<std::string> KindsOf(const std::vector<runner::Fields>& lines) {
+  std::vector<std::string> kinds;
+  for (const runner::Fields& line : lines) kinds.push_back(runner::ValueOf(line, "kind"));
+  return kinds;
+}
+
+// ---- Fixtures ----------------------------------------------------------------------------------
+
+// Records go into a fresh folder, and the work folder is gone before and after.
 class InstallerTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -42,9 +257,8 @@ class InstallerTest : public ::testing::Test {
   std::wstring RecordPath() const { return records_ / L"setup-record.txt"; }
   std::wstring RemovalLogPath() const { return records_ / L"removal-log.txt"; }
 
-  // Runs the probe installer with arguments and probe controls; boxes are answered after
-  // dismissAfterMs. The record of the setup probe goes to RecordPath(). An empty currentFolder
-  // leaves the installer in the test's own.
+  // Runs an installer with arguments and probe controls; boxes are answered after dismissAfterMs.
+  // An empty currentFolder leaves the installer in the test's own.
   runner::RunReport Run(const std::wstring& arguments, std::vector<runner::EnvChange> env = {},
                         DWORD dismissAfterMs = 300, const std::wstring& installer = PORTIVO_PROBE_INSTALLER,
                         const std::wstring& currentFolder = L"") {
@@ -58,8 +272,7 @@ class InstallerTest : public ::testing::Test {
     options.dismiss_after_ms = dismissAfterMs;
     options.timeout_ms = 120000;
     runner::RunReport report;
-    int status = runner::RunInstaller(options, &report);
-    EXPECT_EQ(runner::kRunnerOk, status) << "the installer did not run to its end";
+    EXPECT_EQ(runner::kRunnerOk, runner::RunInstaller(options, &report)) << "the installer did not run to its end";
     return report;
   }
 
@@ -69,10 +282,35 @@ class InstallerTest : public ::testing::Test {
     if (runner::ReadProbeRecord(RecordPath(), &record) != runner::kRunnerOk) record.clear();
     return record;
   }
-
   std::string Recorded(const std::string& key) const { return runner::ValueOf(SetupRecord(), key); }
 
+  // The removal log of the clean-up library and emulator setup probes; no lines when neither ran.
+  std::vector<runner::Fields> RemovalLog() const {
+    std::vector<runner::Fields> lines;
+    if (runner::ReadProbeLog(RemovalLogPath(), &lines) != runner::kRunnerOk) lines.clear();
+    return lines;
+  }
+
   ScratchFolder records_;
+};
+
+// The driver's service keys are absent when a case starts (the unit tests need that too), and
+// each case leaves them absent again.
+class ServiceKeysTest : public InstallerTest {
+ protected:
+  void SetUp() override {
+    InstallerTest::SetUp();
+    if (HasFatalFailure()) return;
+    ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kKernelServiceKey)) << "the prefix has the kernel-mode service key";
+    ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kEmulatorServiceKey)) << "the prefix has the emulator service key";
+  }
+  void TearDown() override {
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKernelServiceKey);
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kEmulatorServiceKey);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kKernelServiceKey));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kEmulatorServiceKey));
+    InstallerTest::TearDown();
+  }
 };
 
 }  // namespace e2e

@@ -6,7 +6,6 @@
 #include <utility>
 
 #include "ports/port_registry_seed.h"
-#include "resource_patch.h"
 
 namespace e2e {
 namespace {

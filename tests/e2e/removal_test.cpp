@@ -2,15 +2,9 @@
 // library, calls the library's uninstall function once, runs the emulator setup of the Windows
 // width with "/9" alone, deletes its work folder and tidies the product's empty program and
 // start-menu folders, also when a file it needs did not arrive.
-#include <windows.h>
-
 #include <cctype>
-#include <string>
-#include <vector>
 
-#include "probe_paths.h"
-#include "resource_patch.h"
-#include "system_state.h"
+#include "e2e_support.h"
 
 namespace e2e {
 namespace {
@@ -109,8 +103,6 @@ class Removal : public InstallerTest {
     DeleteFileW(RecordPath().c_str());
   }
 
-  std::vector<runner::Fields> Log() const { return ReadRemovalLog(RemovalLogPath()); }
-
   // A copy of the probe installer with one payload resource replaced (or removed: bytes null).
   std::wstring Variant(WORD resource, const std::vector<unsigned char>* bytes) {
     const std::wstring path = variants_ / (L"variant-" + std::to_wstring(++variantCount_) + L".exe");
@@ -152,7 +144,7 @@ TEST_F(Removal, CleanUpRunsOnceThenTheEmulatorSetupWithNineAloneAndTheWorkFolder
     const std::string label = Narrow(arguments);
     EXPECT_EQ(0u, report.exit_code) << label;
     EXPECT_TRUE(report.boxes.empty()) << label;
-    ExpectCleanUpThenEmulatorSetup(Log(), report.process_id, ChosenSetup(), label);
+    ExpectCleanUpThenEmulatorSetup(RemovalLog(), report.process_id, ChosenSetup(), label);
     EXPECT_TRUE(SetupRecord().empty()) << label << ": the install path's setup ran";
     EXPECT_FALSE(Exists(WorkFolder())) << label;
   }
@@ -169,7 +161,7 @@ TEST_F(Removal, OnlyAnExitCodeOfTwoFromTheEmulatorSetupFailsTheRun) {
     const std::string label = "emulator setup exits with " + Narrow(row.setupExit);
     EXPECT_EQ(row.exitCode, report.exit_code) << label;
     EXPECT_TRUE(report.boxes.empty()) << label << ": the removal mode is a quiet one";
-    ExpectCleanUpThenEmulatorSetup(Log(), report.process_id, ChosenSetup(), label);
+    ExpectCleanUpThenEmulatorSetup(RemovalLog(), report.process_id, ChosenSetup(), label);
     EXPECT_FALSE(Exists(WorkFolder())) << label << ": the work folder goes whatever the setup gave";
   }
 }
@@ -195,7 +187,7 @@ TEST_F(Removal, MissingLibraryOrEmulatorSetupFailsBeforeAnythingRuns) {
     runner::RunReport report = RunRemoval(L"-u3", {}, installer);
     EXPECT_EQ(1001u, report.exit_code) << row.label;
     EXPECT_TRUE(report.boxes.empty()) << row.label;
-    EXPECT_TRUE(Log().empty()) << row.label << ": something was loaded or started";
+    EXPECT_TRUE(RemovalLog().empty()) << row.label << ": something was loaded or started";
     EXPECT_EQ(row.left, ListedPaths(ListTree(WorkFolder()))) << row.label;
     for (const std::wstring& name : row.left) {
       const std::wstring original = name == L"QXCOMUSBCLN.dll" ? PORTIVO_PROBE_CLEANUP_DLL
@@ -208,28 +200,27 @@ TEST_F(Removal, MissingLibraryOrEmulatorSetupFailsBeforeAnythingRuns) {
   }
 }
 
-// Only the emulator setup for this Windows is needed; the other one may be missing.
-TEST_F(Removal, EmulatorSetupOfTheOtherWidthIsNotNeeded) {
-  const std::wstring installer = Variant(OtherSetup().resource, nullptr);
-  runner::RunReport report = RunRemoval(L"-u3", {}, installer);
-  EXPECT_EQ(0u, report.exit_code);
-  ExpectCleanUpThenEmulatorSetup(Log(), report.process_id, ChosenSetup(), "other width missing");
-  EXPECT_FALSE(Exists(WorkFolder()));
-}
-
-TEST_F(Removal, LibraryWithoutTheUninstallFunctionIsPassedOver) {
+// Only the emulator setup for this Windows is needed; a library without the uninstall function is
+// loaded and passed over.
+TEST_F(Removal, OtherWidthMissingOrLibraryWithoutTheFunctionStillRunsTheSetup) {
   std::vector<unsigned char> noExport;
   ASSERT_EQ(runner::kRunnerOk, runner::ReadWholeFile(PORTIVO_PROBE_CLEANUP_NOEXPORT_DLL, &noExport));
-  const std::wstring installer = Variant(kCleanupLibraryResource, &noExport);
-  runner::RunReport report = RunRemoval(L"-u3", {}, installer);
-  EXPECT_EQ(0u, report.exit_code);
-  EXPECT_TRUE(report.boxes.empty());
-  const std::vector<runner::Fields> log = Log();
-  ASSERT_EQ((std::vector<std::string>{"cleanup-load", "cleanup-unload", "opesetup"}), KindsOf(log));
-  EXPECT_EQ("FreeLibrary", runner::ValueOf(log[1], "by"));
-  EXPECT_EQ(Folded(Narrow(WorkFolder() + ChosenSetup().name + L" /9")),
-            Folded(runner::ValueOf(log[2], "cmdline")));
-  EXPECT_FALSE(Exists(WorkFolder()));
+  struct Row { const char* label; WORD resource; const std::vector<unsigned char>* bytes; std::vector<std::string> kinds; } rows[] = {
+      {"other width missing", OtherSetup().resource, nullptr, {"cleanup-load", "cleanup-call", "cleanup-unload", "opesetup"}},
+      {"no uninstall function", kCleanupLibraryResource, &noExport, {"cleanup-load", "cleanup-unload", "opesetup"}},
+  };
+  for (const Row& row : rows) {
+    Reset();
+    runner::RunReport report = RunRemoval(L"-u3", {}, Variant(row.resource, row.bytes));
+    EXPECT_EQ(0u, report.exit_code) << row.label;
+    EXPECT_TRUE(report.boxes.empty()) << row.label;
+    const std::vector<runner::Fields> log = RemovalLog();
+    ASSERT_EQ(row.kinds, KindsOf(log)) << row.label;
+    EXPECT_EQ("FreeLibrary", runner::ValueOf(log[row.kinds.size() - 2], "by")) << row.label;
+    EXPECT_EQ(Folded(Narrow(WorkFolder() + ChosenSetup().name + L" /9")), Folded(runner::ValueOf(log.back(), "cmdline")))
+        << row.label;
+    EXPECT_FALSE(Exists(WorkFolder())) << row.label;
+  }
 }
 
 // ---- Leftover folders -------------------------------------------------------------------------
@@ -309,22 +300,15 @@ TEST_F(Removal, EmptyProductFoldersGoAndOthersStayAsTheyWere) {
 
 // ---- The Windows width -------------------------------------------------------------------------
 
-// Each case runs in the prefix of its width: tests/CMakeLists.txt runs the 32-bit one in a
-// WINEARCH=win32 prefix.
+// Runs in the prefix of each width: tests/CMakeLists.txt runs it again in a WINEARCH=win32 prefix.
 class RemovalWidth : public Removal {};
 
-TEST_F(RemovalWidth, SixtyFourBitWindowsRunsOPESetup64) {
-  if (!SixtyFourBitWindows()) GTEST_SKIP() << "needs a 64-bit Windows";
+TEST_F(RemovalWidth, EachWindowsWidthRunsItsOwnEmulatorSetup) {
+  const bool wide = SixtyFourBitWindows();
   runner::RunReport report = RunRemoval(L"-u3");
   EXPECT_EQ(0u, report.exit_code);
-  ExpectCleanUpThenEmulatorSetup(Log(), report.process_id, kOpeSetup64, "64-bit Windows");
-}
-
-TEST_F(RemovalWidth, ThirtyTwoBitWindowsRunsOPESetup32) {
-  if (SixtyFourBitWindows()) GTEST_SKIP() << "needs a 32-bit Windows (the win32 prefix)";
-  runner::RunReport report = RunRemoval(L"-u3");
-  EXPECT_EQ(0u, report.exit_code);
-  ExpectCleanUpThenEmulatorSetup(Log(), report.process_id, kOpeSetup32, "32-bit Windows");
+  ExpectCleanUpThenEmulatorSetup(RemovalLog(), report.process_id, wide ? kOpeSetup64 : kOpeSetup32,
+                                 wide ? "64-bit Windows" : "32-bit Windows");
   EXPECT_FALSE(Exists(WorkFolder()));
 }
 

@@ -1,31 +1,18 @@
 // What the setup is started with: the exact command line for each way the installer is run, the
 // folder it runs in, and the length at which the installer refuses to start it.
-#include <windows.h>
-
-#include <string>
-#include <vector>
-
 #include "e2e_support.h"
-#include "install_support.h"
 
 namespace e2e {
 namespace {
 
 class SetupCommandLine : public InstallerTest {
  protected:
-  // The hidden window's handle as the setup received it: the decimal number between "/W32:" and
-  // the next ':'; empty when there is none or it is not a plain decimal number.
+  // The hidden window's handle as the setup received it: the decimal number after "/W32:".
   static std::string HandleIn(const std::string& commandLine) {
-    std::size_t at = commandLine.find("/W32:");
+    const std::size_t at = commandLine.find("/W32:");
     if (at == std::string::npos) return "";
-    std::size_t end = commandLine.find(':', at + 5);
-    if (end == std::string::npos) return "";
-    std::string digits = commandLine.substr(at + 5, end - at - 5);
-    if (digits.empty() || digits[0] == '0') return "";
-    for (char c : digits) {
-      if (c < '0' || c > '9') return "";
-    }
-    return digits;
+    const std::size_t end = commandLine.find_first_not_of("0123456789", at + 5);
+    return commandLine.substr(at + 5, end == std::string::npos ? std::string::npos : end - at - 5);
   }
 
   // Path and arguments together, as the setup received them: its command line is the two joined
@@ -56,16 +43,6 @@ class SetupCommandLine : public InstallerTest {
     *handle = window == nullptr ? "" : std::to_string(static_cast<long long>(reinterpret_cast<LONG_PTR>(window)));
     return running.report;
   }
-
-  static bool KernelModeServiceKeyExists() {
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Services\\OrvCe", 0, KEY_READ, &key) !=
-        ERROR_SUCCESS) {
-      return false;
-    }
-    RegCloseKey(key);
-    return true;
-  }
 };
 
 using SetupCommandLineLanguage = SetupCommandLine;
@@ -74,7 +51,7 @@ using SetupCommandLineLanguage = SetupCommandLine;
 // language switch of the user's language.
 TEST_F(SetupCommandLineLanguage, SetupGetsItsSwitchesAndTheQuotedWindowArgumentWithTheInstallersLine) {
   // No kernel-mode driver key: "-KM" then writes no marks, and the prefix stays as it was.
-  ASSERT_FALSE(KernelModeServiceKeyExists());
+  ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kKernelServiceKey));
   const std::string quiet = "/clone_wait /hide_progress " + Narrow(UserLanguageCase().languageSwitch);
   struct Row { const wchar_t* arguments; std::string switches; std::string quotedTail; } rows[] = {
       {L"", "/clone_wait", ""},
@@ -98,7 +75,7 @@ TEST_F(SetupCommandLineLanguage, SetupGetsItsSwitchesAndTheQuotedWindowArgumentW
     EXPECT_EQ(handle, Recorded("w32_window"));
     EXPECT_EQ("1024", Recorded("w32_message"));
   }
-  EXPECT_FALSE(KernelModeServiceKeyExists());
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kKernelServiceKey));
 }
 
 TEST_F(SetupCommandLine, SetupRunsInTheInstallersCurrentFolderNotTheWorkFolder) {

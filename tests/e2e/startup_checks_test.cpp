@@ -5,13 +5,9 @@
 //
 // Not covered here: the administrator check (104). Wine gives every process an administrator's
 // token, so a run that fails it cannot be made end to end; the unit tests replace the token calls.
-#include <windows.h>
-
 #include <ostream>
-#include <string>
-#include <vector>
 
-#include "system_state.h"
+#include "e2e_support.h"
 
 namespace e2e {
 namespace {
@@ -27,39 +23,44 @@ const wchar_t kAlreadyRunningText[] = L"This installer is already running.";
 const wchar_t kPosted[] = L"42";
 const DWORD kPostedCode = 42;
 
-// A refused run: its code, its box or none, and nothing unpacked, started or loaded.
-void ExpectRefused(const runner::RunReport& report, DWORD code, const wchar_t* boxText,
-                   const runner::Fields& setupRecord, const std::wstring& removalLog,
-                   const std::string& label) {
-  EXPECT_EQ(code, report.exit_code) << label;
-  if (boxText == nullptr) {
-    EXPECT_TRUE(report.boxes.empty()) << label << ": " << runner::DescribeBox(report.boxes[0]);
-  } else if (report.boxes.size() != 1) {
-    ADD_FAILURE() << label << ": " << report.boxes.size() << " boxes, expected one";
-  } else {
-    EXPECT_EQ(kCaption, report.boxes[0].caption) << label;
-    EXPECT_EQ(boxText, report.boxes[0].text) << label;
+class StartupCheck : public ServiceKeysTest {
+ protected:
+  // A refused run: its code, its box or none, and nothing unpacked, started or loaded.
+  void ExpectRefused(const runner::RunReport& report, DWORD code, const wchar_t* boxText, const std::string& label) {
+    EXPECT_EQ(code, report.exit_code) << label;
+    if (boxText == nullptr) {
+      EXPECT_TRUE(report.boxes.empty()) << label << ": " << runner::DescribeBox(report.boxes[0]);
+    } else if (report.boxes.size() != 1) {
+      ADD_FAILURE() << label << ": " << report.boxes.size() << " boxes, expected one";
+    } else {
+      EXPECT_EQ(kCaption, report.boxes[0].caption) << label;
+      EXPECT_EQ(boxText, report.boxes[0].text) << label;
+    }
+    EXPECT_FALSE(Exists(WorkFolder())) << label << ": something was unpacked";
+    EXPECT_TRUE(SetupRecord().empty()) << label << ": the setup ran";
+    EXPECT_TRUE(RemovalLog().empty()) << label << ": the removal programs ran";
   }
-  EXPECT_FALSE(Exists(WorkFolder())) << label << ": something was unpacked";
-  EXPECT_TRUE(setupRecord.empty()) << label << ": the setup ran";
-  EXPECT_TRUE(ReadRemovalLog(removalLog).empty()) << label << ": the removal programs ran";
-}
 
-// A run that got through: the install path's setup ran to its end and its outcome is the exit
-// code, or the removal path's emulator setup ran and the exit code is 0.
-void ExpectPassed(const runner::RunReport& report, bool removal, const runner::Fields& setupRecord,
-                  const std::wstring& removalLog, const std::string& label) {
-  EXPECT_TRUE(report.boxes.empty()) << label << ": " << runner::DescribeBox(report.boxes[0]);
-  if (removal) {
-    EXPECT_EQ(0u, report.exit_code) << label;
-    const std::vector<std::string> kinds = KindsOf(ReadRemovalLog(removalLog));
-    EXPECT_TRUE(!kinds.empty() && kinds.back() == "opesetup") << label << ": no emulator setup ran";
-  } else {
-    EXPECT_EQ(kPostedCode, report.exit_code) << label;
-    EXPECT_EQ("1", runner::ValueOf(setupRecord, "complete")) << label << ": the setup did not run";
+  // A run that got through: the install path's setup ran to its end and its outcome is the exit
+  // code, or the removal path's emulator setup ran and the exit code is 0.
+  void ExpectPassed(const runner::RunReport& report, bool removal, const std::string& label) {
+    EXPECT_TRUE(report.boxes.empty()) << label << ": " << runner::DescribeBox(report.boxes[0]);
+    if (removal) {
+      EXPECT_EQ(0u, report.exit_code) << label;
+      const std::vector<std::string> kinds = KindsOf(RemovalLog());
+      EXPECT_TRUE(!kinds.empty() && kinds.back() == "opesetup") << label << ": no emulator setup ran";
+    } else {
+      EXPECT_EQ(kPostedCode, report.exit_code) << label;
+      EXPECT_EQ("1", Recorded("complete")) << label << ": the setup did not run";
+    }
+    EXPECT_FALSE(Exists(WorkFolder())) << label;
   }
-  EXPECT_FALSE(Exists(WorkFolder())) << label;
-}
+
+  void ResetRecords() {
+    DeleteFileW(RecordPath().c_str());
+    DeleteFileW(RemovalLogPath().c_str());
+  }
+};
 
 // ---- Driver mode -----------------------------------------------------------------------------
 
@@ -85,7 +86,7 @@ std::string Label(const DriverModeRow& row) {
 
 void PrintTo(const DriverModeRow& row, std::ostream* out) { *out << Label(row); }
 
-class DriverModeCheck : public ServiceKeysTest, public testing::WithParamInterface<DriverModeRow> {
+class DriverModeCheck : public StartupCheck, public testing::WithParamInterface<DriverModeRow> {
  protected:
   void Seed(const DriverModeRow& row) {
     if (row.emulatorService) ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, kEmulatorServiceKey));
@@ -112,12 +113,12 @@ TEST_P(DriverModeCheck, OtherModeInstalledRefusesWithItsBoxInEveryMode) {
   runner::RunReport report = Run(row.arguments, {runner::SetEnv(L"PROBE_POST", kPosted)});
   const std::string label = Label(row);
   if (row.refused) {
-    ExpectRefused(report, 103, kModeConflictText, SetupRecord(), RemovalLogPath(), label);
+    ExpectRefused(report, 103, kModeConflictText, label);
   } else {
     const std::wstring arguments = row.arguments;
     const bool removal = arguments.find(L"-u3") != std::wstring::npos ||
                          arguments.find(L"-U3") != std::wstring::npos;
-    ExpectPassed(report, removal, SetupRecord(), RemovalLogPath(), label);
+    ExpectPassed(report, removal, label);
   }
 }
 
@@ -151,49 +152,45 @@ INSTANTIATE_TEST_SUITE_P(
 // ---- Windows version -------------------------------------------------------------------------
 
 // Wine reports the Windows version that HKCU\Software\Wine\AppDefaults\<program>\Version names.
-class WindowsVersionCheck : public ServiceKeysTest {};
-
-TEST_F(WindowsVersionCheck, WindowsBeforeTwoThousandIsRefusedWithABoxOnlyWhenInteractive) {
-  ProgramWindowsVersion nt4(L"PortivoInstaller.exe", L"nt40");
-  ASSERT_TRUE(nt4.ok());
-  struct Row {
-    const wchar_t* arguments;
-    const wchar_t* box;
-  } rows[] = {{L"", kUnsupportedOsText}, {L"-s1", nullptr}, {L"-u1", nullptr}, {L"-u3", nullptr}};
-  for (const Row& row : rows) {
-    runner::RunReport report = Run(row.arguments, {runner::SetEnv(L"PROBE_POST", kPosted)});
-    ExpectRefused(report, 102, row.box, SetupRecord(), RemovalLogPath(), Narrow(row.arguments));
-  }
-}
-
-TEST_F(WindowsVersionCheck, WindowsTwoThousandPasses) {
-  ProgramWindowsVersion w2k(L"PortivoInstaller.exe", L"win2k");
-  ASSERT_TRUE(w2k.ok());
-  for (const wchar_t* arguments : {L"", L"-s1 -KM"}) {
-    DeleteFileW(RecordPath().c_str());
-    runner::RunReport report = Run(arguments, {runner::SetEnv(L"PROBE_POST", kPosted)});
-    ExpectPassed(report, false, SetupRecord(), RemovalLogPath(), Narrow(arguments));
-  }
-}
-
 // The driver-mode check comes first: on an old Windows with the other mode installed, the box
 // names the mode conflict, not the Windows version.
-TEST_F(WindowsVersionCheck, DriverModeConflictIsReportedBeforeTheOldWindows) {
-  ProgramWindowsVersion nt4(L"PortivoInstaller.exe", L"nt40");
-  ASSERT_TRUE(nt4.ok());
-  ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, kEmulatorServiceKey));
-  runner::RunReport report = Run(L"-s1 -KM");
-  ExpectRefused(report, 103, kModeConflictText, SetupRecord(), RemovalLogPath(), "-s1 -KM on NT 4");
+class WindowsVersionCheck : public StartupCheck {};
+
+TEST_F(WindowsVersionCheck, WindowsBeforeTwoThousandIsRefusedWithABoxOnlyWhenInteractive) {
+  const std::wstring key = L"Software\\Wine\\AppDefaults\\PortivoInstaller.exe";
+  SavedValue saved(HKEY_CURRENT_USER, key, L"Version");
+  struct Row { const wchar_t* version; bool emulator; const wchar_t* arguments; DWORD code; const wchar_t* box; } rows[] = {
+      {L"nt40", false, L"", 102, kUnsupportedOsText},
+      {L"nt40", false, L"-s1", 102, nullptr},
+      {L"nt40", false, L"-u1", 102, nullptr},
+      {L"nt40", false, L"-u3", 102, nullptr},
+      {L"nt40", true, L"-s1 -KM", 103, kModeConflictText},
+      {L"win2k", false, L"", 0, nullptr},
+      {L"win2k", false, L"-s1 -KM", 0, nullptr},
+  };
+  for (const Row& row : rows) {
+    const std::string label = Narrow(row.version) + " " + Narrow(row.arguments);
+    ResetRecords();
+    ASSERT_TRUE(SetText(HKEY_CURRENT_USER, key, L"Version", REG_SZ, row.version));
+    if (row.emulator) ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, kEmulatorServiceKey));
+    runner::RunReport report = Run(row.arguments, {runner::SetEnv(L"PROBE_POST", kPosted)});
+    if (row.code != 0) {
+      ExpectRefused(report, row.code, row.box, label);
+    } else {
+      ExpectPassed(report, false, label);
+    }
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kEmulatorServiceKey);
+  }
 }
 
 // ---- A second installer -----------------------------------------------------------------------
 
 // The first installer is held while its setup waits for an event; a second one started meanwhile
 // must go without touching the first one's work folder or starting a setup of its own.
-class SecondInstance : public ServiceKeysTest {
+class SecondInstance : public StartupCheck {
  protected:
   void SetUp() override {
-    ServiceKeysTest::SetUp();
+    StartupCheck::SetUp();
     if (HasFatalFailure()) return;
     const std::wstring tag = std::to_wstring(GetCurrentProcessId());
     startedName_ = L"portivo-e2e-first-started-" + tag;
@@ -208,7 +205,7 @@ class SecondInstance : public ServiceKeysTest {
     runner::StopInstaller(&first_);
     if (started_ != nullptr) CloseHandle(started_);
     if (release_ != nullptr) CloseHandle(release_);
-    ServiceKeysTest::TearDown();
+    StartupCheck::TearDown();
   }
 
   std::wstring FirstRecordPath() const { return records_ / L"first-setup-record.txt"; }
@@ -261,7 +258,7 @@ TEST_F(SecondInstance, IsTurnedAwayWhileTheFirstWaitsForItsSetup) {
       EXPECT_EQ(row.box, report.boxes[0].text);
     }
     EXPECT_TRUE(SetupRecord().empty()) << label << ": a second setup ran";
-    EXPECT_TRUE(ReadRemovalLog(RemovalLogPath()).empty()) << label << ": the removal programs ran";
+    EXPECT_TRUE(RemovalLog().empty()) << label << ": the removal programs ran";
     EXPECT_TRUE(ListTree(WorkFolder()) == before) << label << ": the first run's work folder changed";
   }
   EXPECT_EQ(runner::kRunnerStillRunning, runner::WatchInstaller(&first_, 0))
@@ -280,12 +277,12 @@ TEST_F(SecondInstance, IsTurnedAwayWhileTheFirstWaitsForItsSetup) {
 
   // And once it has ended, the next installer runs.
   runner::RunReport after = Run(L"-s1", {runner::SetEnv(L"PROBE_POST", kPosted)});
-  ExpectPassed(after, false, SetupRecord(), RemovalLogPath(), "after the first ended");
+  ExpectPassed(after, false, "after the first ended");
 }
 
 // ---- Requested ports ----------------------------------------------------------------------------
 
-class PortCheck : public ServiceKeysTest {};
+class PortCheck : public StartupCheck {};
 
 TEST_F(PortCheck, BadPairInAQuietInstallIsRefusedWithoutABox) {
   struct Row {
@@ -301,13 +298,13 @@ TEST_F(PortCheck, BadPairInAQuietInstallIsRefusedWithoutABox) {
       {L"-QX:COM3 -KD:COM3", 0},
   };
   for (const Row& row : rows) {
-    DeleteFileW(RecordPath().c_str());
+    ResetRecords();
     runner::RunReport report = Run(row.arguments, {runner::SetEnv(L"PROBE_POST", kPosted)});
     const std::string label = Narrow(row.arguments);
     if (row.code != 0) {
-      ExpectRefused(report, row.code, nullptr, SetupRecord(), RemovalLogPath(), label);
+      ExpectRefused(report, row.code, nullptr, label);
     } else {
-      ExpectPassed(report, false, SetupRecord(), RemovalLogPath(), label);
+      ExpectPassed(report, false, label);
     }
   }
 }
