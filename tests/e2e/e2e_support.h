@@ -123,19 +123,10 @@ class SavedValue {
 
 // ---- Folders -----------------------------------------------------------------------------------
 
-// One entry below a folder: "sub\name" for a file, "sub\name\" for a folder.
-struct ListedEntry {
-  std::wstring path;
-  unsigned long long size = 0;
-  FILETIME written = {};
-  bool operator==(const ListedEntry& other) const {
-    return path == other.path && size == other.size && CompareFileTime(&written, &other.written) == 0;
-  }
-};
-
-// Everything below folder (dot names included), sorted by path.
-inline std::vector<ListedEntry> ListTree(std::wstring folder, const std::wstring& prefix = L"") {
-  std::vector<ListedEntry> entries;
+// Everything below folder (dot names included), sorted: "sub\name" for a file, "sub\name\" for a
+// folder; with stamps, each entry also with its size and last-write time.
+inline std::vector<std::wstring> ListTree(std::wstring folder, bool stamps = false, const std::wstring& prefix = L"") {
+  std::vector<std::wstring> entries;
   if (!folder.empty() && folder.back() == L'\\') folder.pop_back();
   WIN32_FIND_DATAW data;
   const HANDLE find = FindFirstFileW((folder + L"\\" + prefix + L"*").c_str(), &data);
@@ -143,51 +134,20 @@ inline std::vector<ListedEntry> ListTree(std::wstring folder, const std::wstring
   do {
     const std::wstring name = data.cFileName;
     if (name == L"." || name == L"..") continue;
-    ListedEntry entry;
-    entry.written = data.ftLastWriteTime;
-    entry.path = prefix + name;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      entry.path += L"\\";
-      entries.push_back(entry);
-      std::vector<ListedEntry> below = ListTree(folder, entry.path);
+    const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    const std::wstring path = prefix + name + (isFolder ? L"\\" : L"");
+    const FILETIME& t = data.ftLastWriteTime;
+    entries.push_back(stamps ? path + L" " + std::to_wstring(data.nFileSizeLow) + L" " +
+                                   std::to_wstring(t.dwHighDateTime) + L":" + std::to_wstring(t.dwLowDateTime)
+                             : path);
+    if (isFolder) {
+      const std::vector<std::wstring> below = ListTree(folder, stamps, path);
       entries.insert(entries.end(), below.begin(), below.end());
-    } else {
-      entry.size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-      entries.push_back(entry);
     }
   } while (FindNextFileW(find, &data));
   FindClose(find);
-  std::sort(entries.begin(), entries.end(), [](const ListedEntry& a, const ListedEntry& b) { return a.path < b.path; });
+  std::sort(entries.begin(), entries.end());
   return entries;
-}
-
-inline std::vector<std::wstring> ListedPaths(const std::vector<ListedEntry>& entries) {
-  std::vector<std::wstring> paths;
-  for (const ListedEntry& entry : entries) paths.push_back(entry.path);
-  return paths;
-}
-
-// Removes a folder with everything in it, dot names and read-only entries included (the
-// installer's own deletion leaves dot names).
-inline void RemoveWholeTree(const std::wstring& folder) {
-  WIN32_FIND_DATAW data;
-  const HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = data.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring child = folder + L"\\" + name;
-      SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveWholeTree(child);
-      } else {
-        DeleteFileW(child.c_str());
-      }
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-  }
-  SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
-  RemoveDirectoryW(folder.c_str());
 }
 
 // ---- The payload catalogue and the user's language ----------------------------------------------

@@ -50,7 +50,7 @@ const wchar_t kShellFoldersKey[] =
 class LeftoverFolders {
  public:
   LeftoverFolders() {
-    RemoveWholeTree(root_);
+    DeleteFolderTree(root_);
     CreateDirectoryW(root_.c_str(), nullptr);
     CreateDirectoryW(ProgramFiles().c_str(), nullptr);
     CreateDirectoryW((root_ + L"\\Start Menu").c_str(), nullptr);
@@ -59,7 +59,7 @@ class LeftoverFolders {
           SetText(HKEY_LOCAL_MACHINE, kShellFoldersKey, L"Common Programs", REG_EXPAND_SZ,
                   L"%PORTIVO_E2E_START_MENU%");
   }
-  ~LeftoverFolders() { RemoveWholeTree(root_); }
+  ~LeftoverFolders() { DeleteFolderTree(root_); }
   LeftoverFolders(const LeftoverFolders&) = delete;
   LeftoverFolders& operator=(const LeftoverFolders&) = delete;
 
@@ -181,14 +181,14 @@ TEST_F(Removal, MissingLibraryOrEmulatorSetupFailsBeforeAnythingRuns) {
   };
   for (const Row& row : rows) {
     Reset();
-    RemoveWholeTree(folders_.ProgramFolder());
+    DeleteFolderTree(folders_.ProgramFolder());
     ASSERT_TRUE(CreateDirectoryW(folders_.ProgramFolder().c_str(), nullptr));
     const std::wstring installer = Variant(row.removed, nullptr);
     runner::RunReport report = RunRemoval(L"-u3", {}, installer);
     EXPECT_EQ(1001u, report.exit_code) << row.label;
     EXPECT_TRUE(report.boxes.empty()) << row.label;
     EXPECT_TRUE(RemovalLog().empty()) << row.label << ": something was loaded or started";
-    EXPECT_EQ(row.left, ListedPaths(ListTree(WorkFolder()))) << row.label;
+    EXPECT_EQ(row.left, ListTree(WorkFolder())) << row.label;
     for (const std::wstring& name : row.left) {
       const std::wstring original = name == L"QXCOMUSBCLN.dll" ? PORTIVO_PROBE_CLEANUP_DLL
                                     : name == L"OPESetup32.exe" ? PORTIVO_PROBE_OPESETUP32_EXE
@@ -239,13 +239,8 @@ void Make(const std::wstring& folder, Content content) {
 }
 
 TEST_F(Removal, EmptyProductFoldersGoAndOthersStayAsTheyWere) {
-  struct Row {
-    const char* label;
-    Content program;      // Program Files\ORVIK
-    Content menu;         // start menu\ORVIK
-    Content productMenu;  // start menu\ORVIK Portivo, beside the one above
-    bool programGoes, menuGoes, productMenuGoes;
-  } rows[] = {
+  // Program Files\ORVIK, start menu\ORVIK and, beside it, start menu\ORVIK Portivo.
+  struct Row { const char* label; Content program, menu, productMenu; bool programGoes, menuGoes, productMenuGoes; } rows[] = {
       {"all empty", Content::kEmpty, Content::kEmpty, Content::kEmpty, true, true, true},
       // A name with a leading full stop is not counted, but the folder cannot go with it inside.
       {"mixed", Content::kEmpty, Content::kFile, Content::kDotFileOnly, true, false, false},
@@ -254,47 +249,26 @@ TEST_F(Removal, EmptyProductFoldersGoAndOthersStayAsTheyWere) {
   };
   for (const Row& row : rows) {
     Reset();
-    Make(folders_.ProgramFolder(), row.program);
-    Make(folders_.MenuFolder(), row.menu);
-    Make(folders_.ProductMenuFolder(), row.productMenu);
+    struct Expect { const wchar_t* folder; std::wstring path; Content content; bool goes; std::vector<std::wstring> before; } expects[] = {
+        {L"Program Files\\ORVIK", folders_.ProgramFolder(), row.program, row.programGoes, {}},
+        {L"start menu\\ORVIK", folders_.MenuFolder(), row.menu, row.menuGoes, {}},
+        {L"start menu\\ORVIK Portivo", folders_.ProductMenuFolder(), row.productMenu, row.productMenuGoes, {}}};
+    for (Expect& e : expects) {
+      Make(e.path, e.content);
+      e.before = ListTree(e.path, true);
+    }
     if (HasFatalFailure()) return;
-    const std::vector<ListedEntry> before = ListTree(folders_.ProgramFiles());
-    const std::vector<ListedEntry> menuBefore = ListTree(folders_.StartMenu());
 
     runner::RunReport report = RunRemoval(L"-u3");
     EXPECT_EQ(0u, report.exit_code) << row.label;
-
-    struct Expect {
-      const char* name;
-      const std::wstring folder;
-      Content content;
-      bool goes;
-    } expects[] = {{"Program Files\\ORVIK", folders_.ProgramFolder(), row.program, row.programGoes},
-                   {"start menu\\ORVIK", folders_.MenuFolder(), row.menu, row.menuGoes},
-                   {"start menu\\ORVIK Portivo", folders_.ProductMenuFolder(), row.productMenu,
-                    row.productMenuGoes}};
+    // What goes, goes; what stays is untouched inside; nothing appears that was not there.
     for (const Expect& e : expects) {
-      if (e.content == Content::kNone) continue;
-      EXPECT_EQ(!e.goes, Exists(e.folder)) << row.label << ": " << e.name;
+      const std::string label = row.label + (": " + Narrow(e.folder));
+      EXPECT_EQ(e.content != Content::kNone && !e.goes, Exists(e.path)) << label;
+      if (Exists(e.path)) EXPECT_EQ(e.before, ListTree(e.path, true)) << label;
+      DeleteFileW((e.path + L"\\.x").c_str());  // the tree deletion leaves dot names
+      DeleteFolderTree(e.path);
     }
-    // What stays is untouched, inside and out.
-    std::vector<ListedEntry> expectedAfter;
-    for (const ListedEntry& entry : before) {
-      if (!(row.programGoes && entry.path == L"ORVIK\\")) expectedAfter.push_back(entry);
-    }
-    std::vector<ListedEntry> after = ListTree(folders_.ProgramFiles());
-    EXPECT_EQ(ListedPaths(expectedAfter), ListedPaths(after)) << row.label;
-    std::vector<std::wstring> menuExpected;
-    for (const ListedEntry& entry : menuBefore) {
-      if (row.menuGoes && entry.path == L"ORVIK\\") continue;
-      if (row.productMenuGoes && entry.path == L"ORVIK Portivo\\") continue;
-      menuExpected.push_back(entry.path);
-    }
-    EXPECT_EQ(menuExpected, ListedPaths(ListTree(folders_.StartMenu()))) << row.label;
-
-    RemoveWholeTree(folders_.ProgramFolder());
-    RemoveWholeTree(folders_.MenuFolder());
-    RemoveWholeTree(folders_.ProductMenuFolder());
   }
 }
 

@@ -5,8 +5,6 @@
 //
 // Not covered here: the administrator check (104). Wine gives every process an administrator's
 // token, so a run that fails it cannot be made end to end; the unit tests replace the token calls.
-#include <ostream>
-
 #include "e2e_support.h"
 
 namespace e2e {
@@ -71,83 +69,45 @@ enum class KernelMark {
   kLongText,   // "KM" as a REG_SZ longer than 4 bytes: cannot be read into 4 bytes, so no mark
 };
 
-struct DriverModeRow {
-  bool emulatorService;
-  KernelMark mark;
-  const wchar_t* arguments;
-  bool refused;  // 103 with the box
-};
+class DriverModeCheck : public StartupCheck {};
 
-std::string Label(const DriverModeRow& row) {
-  static const char* const kMarks[] = {"no key", "key without KM", "KM dword 0", "KM long text"};
-  return std::string(row.emulatorService ? "emulator service, " : "no emulator service, ") +
-         kMarks[static_cast<int>(row.mark)] + ", \"" + Narrow(row.arguments) + "\"";
-}
-
-void PrintTo(const DriverModeRow& row, std::ostream* out) { *out << Label(row); }
-
-class DriverModeCheck : public StartupCheck, public testing::WithParamInterface<DriverModeRow> {
- protected:
-  void Seed(const DriverModeRow& row) {
+TEST_F(DriverModeCheck, OtherModeInstalledRefusesWithItsBoxInEveryMode) {
+  struct Row { bool emulatorService; KernelMark mark; const wchar_t* arguments; bool refused; } rows[] = {
+      // The emulator is installed: kernel mode is refused whatever "KM" says, even in the quiet
+      // modes, which otherwise show no box; user mode passes even with a kernel-mode mark.
+      {true, KernelMark::kNoKey, L"-s1 -KM", true},
+      {true, KernelMark::kLongText, L"-u1 -km", true},
+      {true, KernelMark::kDwordZero, L"-u3", false},
+      // Only the kernel-mode driver is installed: user mode is refused, kernel mode passes.
+      {false, KernelMark::kDwordZero, L"", true},
+      {false, KernelMark::kDwordZero, L"-s1", true},
+      {false, KernelMark::kDwordZero, L"-u3 -km", false},
+      {false, KernelMark::kDwordZero, L"-s1 -Km", true},  // "-Km" is no kernel-mode switch
+      // No readable mark: nothing is installed as far as the check can tell.
+      {false, KernelMark::kLongText, L"-s1", false},
+      {false, KernelMark::kNoValue, L"-s1 -KM", false},
+  };
+  for (const Row& row : rows) {
+    static const char* const kMarks[] = {"no key", "key without KM", "KM dword 0", "KM long text"};
+    const std::string label = std::string(row.emulatorService ? "emulator, " : "no emulator, ") +
+                              kMarks[static_cast<int>(row.mark)] + ", \"" + Narrow(row.arguments) + "\"";
+    ResetRecords();
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKernelServiceKey);
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kEmulatorServiceKey);
     if (row.emulatorService) ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, kEmulatorServiceKey));
-    switch (row.mark) {
-      case KernelMark::kNoKey:
-        break;
-      case KernelMark::kNoValue:
-        ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, kKernelServiceKey));
-        break;
-      case KernelMark::kDwordZero:
-        ASSERT_TRUE(SetDword(HKEY_LOCAL_MACHINE, kKernelServiceKey, L"KM", 0));
-        break;
-      case KernelMark::kLongText:
-        ASSERT_TRUE(SetText(HKEY_LOCAL_MACHINE, kKernelServiceKey, L"KM", REG_SZ, L"kernel"));
-        break;
+    if (row.mark == KernelMark::kNoValue) ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, kKernelServiceKey));
+    if (row.mark == KernelMark::kDwordZero) ASSERT_TRUE(SetDword(HKEY_LOCAL_MACHINE, kKernelServiceKey, L"KM", 0));
+    if (row.mark == KernelMark::kLongText) {
+      ASSERT_TRUE(SetText(HKEY_LOCAL_MACHINE, kKernelServiceKey, L"KM", REG_SZ, L"kernel"));
+    }
+    runner::RunReport report = Run(row.arguments, {runner::SetEnv(L"PROBE_POST", kPosted)});
+    if (row.refused) {
+      ExpectRefused(report, 103, kModeConflictText, label);
+    } else {
+      ExpectPassed(report, std::wstring(row.arguments).find(L"-u3") != std::wstring::npos, label);
     }
   }
-};
-
-TEST_P(DriverModeCheck, OtherModeInstalledRefusesWithItsBoxInEveryMode) {
-  const DriverModeRow& row = GetParam();
-  Seed(row);
-  if (HasFatalFailure()) return;
-  runner::RunReport report = Run(row.arguments, {runner::SetEnv(L"PROBE_POST", kPosted)});
-  const std::string label = Label(row);
-  if (row.refused) {
-    ExpectRefused(report, 103, kModeConflictText, label);
-  } else {
-    const std::wstring arguments = row.arguments;
-    const bool removal = arguments.find(L"-u3") != std::wstring::npos ||
-                         arguments.find(L"-U3") != std::wstring::npos;
-    ExpectPassed(report, removal, label);
-  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, DriverModeCheck,
-    testing::Values(
-        // The emulator is installed: kernel mode is refused, whatever "KM" says, even in the
-        // quiet modes, which otherwise show no box.
-        DriverModeRow{true, KernelMark::kDwordZero, L"-KM", true},
-        DriverModeRow{true, KernelMark::kNoKey, L"-s1 -KM", true},
-        DriverModeRow{true, KernelMark::kLongText, L"-u1 -km", true},
-        DriverModeRow{true, KernelMark::kDwordZero, L"-u3 -KM", true},
-        // ... and user mode passes, even with a kernel-mode mark.
-        DriverModeRow{true, KernelMark::kDwordZero, L"-s1", false},
-        DriverModeRow{true, KernelMark::kDwordZero, L"-u3", false},
-        // Only the kernel-mode driver is installed: user mode is refused, kernel mode passes.
-        DriverModeRow{false, KernelMark::kDwordZero, L"", true},
-        DriverModeRow{false, KernelMark::kDwordZero, L"-s1", true},
-        DriverModeRow{false, KernelMark::kDwordZero, L"-u1", true},
-        DriverModeRow{false, KernelMark::kDwordZero, L"-U3", true},
-        DriverModeRow{false, KernelMark::kDwordZero, L"-s1 -KM", false},
-        DriverModeRow{false, KernelMark::kDwordZero, L"-u3 -km", false},
-        // "-Km" is no kernel-mode switch, so that run is a user-mode one.
-        DriverModeRow{false, KernelMark::kDwordZero, L"-s1 -Km", true},
-        // No readable mark: nothing is installed as far as the check can tell.
-        DriverModeRow{false, KernelMark::kLongText, L"-s1", false},
-        DriverModeRow{false, KernelMark::kNoValue, L"-s1", false},
-        DriverModeRow{false, KernelMark::kNoKey, L"", false},
-        DriverModeRow{false, KernelMark::kNoKey, L"-s1 -KM", false}));
 
 // ---- Windows version -------------------------------------------------------------------------
 
@@ -189,17 +149,6 @@ TEST_F(WindowsVersionCheck, WindowsBeforeTwoThousandIsRefusedWithABoxOnlyWhenInt
 // must go without touching the first one's work folder or starting a setup of its own.
 class SecondInstance : public StartupCheck {
  protected:
-  void SetUp() override {
-    StartupCheck::SetUp();
-    if (HasFatalFailure()) return;
-    const std::wstring tag = std::to_wstring(GetCurrentProcessId());
-    startedName_ = L"portivo-e2e-first-started-" + tag;
-    releaseName_ = L"portivo-e2e-first-release-" + tag;
-    started_ = CreateEventW(nullptr, TRUE, FALSE, startedName_.c_str());
-    release_ = CreateEventW(nullptr, TRUE, FALSE, releaseName_.c_str());
-    ASSERT_NE(nullptr, started_);
-    ASSERT_NE(nullptr, release_);
-  }
   void TearDown() override {
     if (release_ != nullptr) SetEvent(release_);
     runner::StopInstaller(&first_);
@@ -207,39 +156,29 @@ class SecondInstance : public StartupCheck {
     if (release_ != nullptr) CloseHandle(release_);
     StartupCheck::TearDown();
   }
-
-  std::wstring FirstRecordPath() const { return records_ / L"first-setup-record.txt"; }
-
-  void StartFirst() {
-    runner::RunOptions options;
-    options.exe_path = PORTIVO_PROBE_INSTALLER;
-    options.arguments = L"-s1";
-    options.env = {runner::SetEnv(L"PROBE_RECORD", FirstRecordPath()),
-                   runner::SetEnv(L"PROBE_STARTED_EVENT", startedName_),
-                   runner::SetEnv(L"PROBE_WAIT_EVENT", releaseName_),
-                   runner::SetEnv(L"PROBE_POST", L"7")};
-    ASSERT_EQ(runner::kRunnerOk, runner::StartInstaller(options, &first_));
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(started_, 60000)) << "the first setup never started";
-  }
-
   runner::RunningInstaller first_;
   HANDLE started_ = nullptr;
   HANDLE release_ = nullptr;
-  std::wstring startedName_;
-  std::wstring releaseName_;
 };
 
 TEST_F(SecondInstance, IsTurnedAwayWhileTheFirstWaitsForItsSetup) {
-  StartFirst();
-  if (HasFatalFailure()) return;
-  const std::vector<ListedEntry> before = ListTree(WorkFolder());
+  const std::wstring tag = std::to_wstring(GetCurrentProcessId());
+  const std::wstring startedName = L"portivo-e2e-first-started-" + tag, releaseName = L"portivo-e2e-first-release-" + tag;
+  started_ = CreateEventW(nullptr, TRUE, FALSE, startedName.c_str());
+  release_ = CreateEventW(nullptr, TRUE, FALSE, releaseName.c_str());
+  ASSERT_TRUE(started_ != nullptr && release_ != nullptr);
+  const std::wstring firstRecord = records_ / L"first-setup-record.txt";
+  runner::RunOptions options;
+  options.exe_path = PORTIVO_PROBE_INSTALLER;
+  options.arguments = L"-s1";
+  options.env = {runner::SetEnv(L"PROBE_RECORD", firstRecord), runner::SetEnv(L"PROBE_STARTED_EVENT", startedName),
+                 runner::SetEnv(L"PROBE_WAIT_EVENT", releaseName), runner::SetEnv(L"PROBE_POST", L"7")};
+  ASSERT_EQ(runner::kRunnerOk, runner::StartInstaller(options, &first_));
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(started_, 60000)) << "the first setup never started";
+  const std::vector<std::wstring> before = ListTree(WorkFolder(), true);
   ASSERT_FALSE(before.empty()) << "the first installer unpacked nothing";
 
-  struct Row {
-    const wchar_t* arguments;
-    DWORD code;
-    const wchar_t* box;
-  } rows[] = {
+  struct Row { const wchar_t* arguments; DWORD code; const wchar_t* box; } rows[] = {
       {L"", 101, kAlreadyRunningText},
       {L"-s1", 101, nullptr},
       {L"-u3", 101, nullptr},
@@ -259,7 +198,7 @@ TEST_F(SecondInstance, IsTurnedAwayWhileTheFirstWaitsForItsSetup) {
     }
     EXPECT_TRUE(SetupRecord().empty()) << label << ": a second setup ran";
     EXPECT_TRUE(RemovalLog().empty()) << label << ": the removal programs ran";
-    EXPECT_TRUE(ListTree(WorkFolder()) == before) << label << ": the first run's work folder changed";
+    EXPECT_TRUE(ListTree(WorkFolder(), true) == before) << label << ": the first run's work folder changed";
   }
   EXPECT_EQ(runner::kRunnerStillRunning, runner::WatchInstaller(&first_, 0))
       << "the first installer did not wait for its setup";
@@ -270,7 +209,7 @@ TEST_F(SecondInstance, IsTurnedAwayWhileTheFirstWaitsForItsSetup) {
   EXPECT_EQ(7u, first_.report.exit_code);
   EXPECT_TRUE(first_.report.boxes.empty());
   runner::Fields first;
-  ASSERT_EQ(runner::kRunnerOk, runner::ReadProbeRecord(FirstRecordPath(), &first));
+  ASSERT_EQ(runner::kRunnerOk, runner::ReadProbeRecord(firstRecord, &first));
   EXPECT_EQ("signalled", runner::ValueOf(first, "wait"));
   EXPECT_EQ("1", runner::ValueOf(first, "complete"));
   EXPECT_FALSE(Exists(WorkFolder()));
@@ -285,10 +224,7 @@ TEST_F(SecondInstance, IsTurnedAwayWhileTheFirstWaitsForItsSetup) {
 class PortCheck : public StartupCheck {};
 
 TEST_F(PortCheck, BadPairInAQuietInstallIsRefusedWithoutABox) {
-  struct Row {
-    const wchar_t* arguments;
-    DWORD code;  // 0: the run goes on
-  } rows[] = {
+  struct Row { const wchar_t* arguments; DWORD code; /* 0: the run goes on */ } rows[] = {
       {L"-s1 -QX:COM3 -KD:COM3", 106},
       {L"-s1 -QX:LPT1 -KD:LPT1", 106},
       {L"-s1 -KD:COM4", 107},
