@@ -19,8 +19,11 @@
 #include "probe_record.h"
 #include "resource_patch.h"
 #include "scratch_folder.h"
+#include "test_registry.h"
 
 namespace e2e {
+
+using namespace testreg;
 
 inline std::wstring TempFolder() {
   wchar_t temp[MAX_PATH];
@@ -37,89 +40,6 @@ inline std::string Narrow(const std::wstring& text) { return runner::Utf8FromWid
 
 const wchar_t kKernelServiceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\OrvCe";
 const wchar_t kEmulatorServiceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\OrvikPEService";
-
-inline bool KeyExists(HKEY root, const std::wstring& path) {
-  HKEY key;
-  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
-}
-
-// Creates the key when it is missing; no value when name is null.
-inline bool SetValue(HKEY root, const std::wstring& path, const wchar_t* name = nullptr, DWORD type = 0,
-                     const void* data = nullptr, DWORD size = 0) {
-  HKEY key;
-  if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
-    return false;
-  }
-  const LONG status =
-      name == nullptr ? ERROR_SUCCESS : RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size);
-  RegCloseKey(key);
-  return status == ERROR_SUCCESS;
-}
-inline bool CreateKey(HKEY root, const std::wstring& path) { return SetValue(root, path); }
-inline bool SetDword(HKEY root, const std::wstring& path, const wchar_t* name, DWORD value) {
-  return SetValue(root, path, name, REG_DWORD, &value, sizeof value);
-}
-// Text with its terminator, as Windows itself stores it.
-inline bool SetText(HKEY root, const std::wstring& path, const wchar_t* name, DWORD type, const std::wstring& text) {
-  return SetValue(root, path, name, type, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-}
-
-struct RegValue {
-  bool present = false;
-  DWORD type = 0;
-  std::vector<BYTE> data;
-  DWORD AsDword() const {
-    DWORD value = 0;
-    if (data.size() == sizeof value) CopyMemory(&value, data.data(), sizeof value);
-    return value;
-  }
-};
-
-inline RegValue ReadValue(HKEY root, const std::wstring& path, const wchar_t* name) {
-  RegValue value;
-  HKEY key;
-  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return value;
-  DWORD size = 0;
-  if (RegQueryValueExW(key, name, nullptr, &value.type, nullptr, &size) == ERROR_SUCCESS) {
-    value.data.resize(size);
-    value.present = RegQueryValueExW(key, name, nullptr, &value.type, value.data.data(), &size) == ERROR_SUCCESS;
-    value.data.resize(size);
-  }
-  RegCloseKey(key);
-  return value;
-}
-
-// A registry value as it was when the object was made, put back when it goes (also when the case
-// failed half-way); a key made only for the case goes too.
-class SavedValue {
- public:
-  SavedValue(HKEY root, std::wstring path, const wchar_t* name)
-      : root_(root), path_(std::move(path)), name_(name), keyExisted_(KeyExists(root_, path_)),
-        saved_(ReadValue(root_, path_, name_)) {}
-  ~SavedValue() {
-    if (saved_.present) {
-      SetValue(root_, path_, name_, saved_.type, saved_.data.data(), static_cast<DWORD>(saved_.data.size()));
-      return;
-    }
-    HKEY key;
-    if (RegOpenKeyExW(root_, path_.c_str(), 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-      RegDeleteValueW(key, name_);
-      RegCloseKey(key);
-    }
-    if (!keyExisted_) RegDeleteKeyW(root_, path_.c_str());
-  }
-  SavedValue(const SavedValue&) = delete;
-  SavedValue& operator=(const SavedValue&) = delete;
-
- private:
-  HKEY root_;
-  std::wstring path_;
-  const wchar_t* name_;
-  bool keyExisted_;
-  RegValue saved_;
-};
 
 // ---- Folders -----------------------------------------------------------------------------------
 

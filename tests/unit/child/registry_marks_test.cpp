@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "scratch_folder.h"
+#include "test_registry.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ const wchar_t kServiceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\OrvCe";
 
 // "absent", or the value as "type/size/number".
 std::string Dword(const wchar_t* name) {
-  const testreg::Value value = testreg::ReadValue(kServiceKey, name);
+  const testreg::RegValue value = testreg::ReadValue(HKEY_LOCAL_MACHINE, kServiceKey, name);
   if (!value.present) return "absent";
   DWORD number = 0;
   if (value.data.size() == 4) number = *reinterpret_cast<const DWORD*>(value.data.data());
@@ -41,7 +42,7 @@ std::string Dword(const wchar_t* name) {
 
 // The driver's service key does not exist in the test prefix; each row makes it and removes it.
 TEST(RegistryMarks, WrittenIntoTheServiceKey) {
-  ASSERT_FALSE(testreg::KeyExists(kServiceKey)) << "the test prefix already has the kernel-mode service key";
+  ASSERT_FALSE(testreg::KeyExists(HKEY_LOCAL_MACHINE, kServiceKey)) << "the test prefix already has the kernel-mode service key";
   const DWORD seven = 7;
   const struct { const wchar_t* commandLine; bool seedSeven; const char* customerType; const char* km; } rows[] = {
       {L"-km -mode2", false, "4/4/2", "4/4/1"},
@@ -53,14 +54,14 @@ TEST(RegistryMarks, WrittenIntoTheServiceKey) {
       {L"", false, "absent", "absent"},
   };
   for (const auto& row : rows) {
-    ASSERT_TRUE(testreg::SetValue(kServiceKey, row.seedSeven ? L"CustomerType" : nullptr, REG_DWORD, &seven, 4));
+    ASSERT_TRUE(testreg::SetValue(HKEY_LOCAL_MACHINE, kServiceKey, row.seedSeven ? L"CustomerType" : nullptr, REG_DWORD, &seven, 4));
     WriteKernelModeMarks(row.commandLine);
     EXPECT_EQ(row.customerType, Dword(L"CustomerType")) << row.commandLine;
     EXPECT_EQ(row.km, Dword(L"KM")) << row.commandLine;
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, kServiceKey);
   }
   WriteKernelModeMarks(L"-KM -mode2");
-  EXPECT_FALSE(testreg::KeyExists(kServiceKey)) << "a missing service key is not created";
+  EXPECT_FALSE(testreg::KeyExists(HKEY_LOCAL_MACHINE, kServiceKey)) << "a missing service key is not created";
   RegDeleteKeyW(HKEY_LOCAL_MACHINE, kServiceKey);
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "scratch_folder.h"
+#include "test_registry.h"
 
 namespace {
 
@@ -31,11 +32,11 @@ class LeftoverFoldersTest : public testing::Test {
   }
   std::wstring Path(const std::wstring& relative) const { return folder_ / relative; }
   static void PointAt(const wchar_t* key, const wchar_t* value, DWORD type, const std::wstring& path) {
-    ASSERT_TRUE(testreg::SetText(key, value, type, path));
+    ASSERT_TRUE(testreg::SetText(HKEY_LOCAL_MACHINE, key, value, type, path));
   }
 
-  testreg::SavedValue programFiles_{kProgramFilesKey, kProgramFilesValue};
-  testreg::SavedValue commonPrograms_{kShellFoldersKey, kCommonProgramsValue};
+  testreg::SavedValue programFiles_{HKEY_LOCAL_MACHINE, kProgramFilesKey, kProgramFilesValue};
+  testreg::SavedValue commonPrograms_{HKEY_LOCAL_MACHINE, kShellFoldersKey, kCommonProgramsValue};
   ScratchFolder folder_;
 };
 
@@ -81,8 +82,8 @@ TEST_F(LeftoverFoldersTest, FoldersComeFromTheRegistryExpanded) {
   PointAt(kProgramFilesKey, kProgramFilesValue, REG_SZ, L"C:\\plain");  // the type is not looked at
   EXPECT_EQ(GetProgramFilesFolder(), L"C:\\plain");
 
-  testreg::DeleteValue(kProgramFilesKey, kProgramFilesValue);
-  testreg::DeleteValue(kShellFoldersKey, kCommonProgramsValue);
+  testreg::DeleteValue(HKEY_LOCAL_MACHINE, kProgramFilesKey, kProgramFilesValue);
+  testreg::DeleteValue(HKEY_LOCAL_MACHINE, kShellFoldersKey, kCommonProgramsValue);
   EXPECT_EQ(GetProgramFilesFolder(), L"");
   EXPECT_EQ(GetCommonProgramsFolder(), L"");
   // Longer than the 260-character buffer once expanded.
@@ -118,13 +119,13 @@ TEST_F(LeftoverFoldersTest, UnreadableValueSkipsItsStepAndLeavesTheDriveRootAlon
   CreateDirectoryW(rootPortivo.c_str(), nullptr);
   Make({L"menu\\", L"menu\\ORVIK\\"});
 
-  testreg::DeleteValue(kProgramFilesKey, kProgramFilesValue);
+  testreg::DeleteValue(HKEY_LOCAL_MACHINE, kProgramFilesKey, kProgramFilesValue);
   PointAt(kShellFoldersKey, kCommonProgramsValue, REG_SZ, Path(L"menu"));
   RemoveLeftoverFolders();
   EXPECT_TRUE(Exists(rootOrvik));
   EXPECT_FALSE(Exists(Path(L"menu\\ORVIK")));  // the readable value's step still runs
 
-  testreg::DeleteValue(kShellFoldersKey, kCommonProgramsValue);
+  testreg::DeleteValue(HKEY_LOCAL_MACHINE, kShellFoldersKey, kCommonProgramsValue);
   RemoveLeftoverFolders();
   EXPECT_TRUE(Exists(rootOrvik));
   EXPECT_TRUE(Exists(rootPortivo));

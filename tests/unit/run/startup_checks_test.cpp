@@ -7,6 +7,7 @@
 
 #include "run/result_codes.h"
 #include "scratch_folder.h"
+#include "test_registry.h"
 
 namespace {
 
@@ -31,8 +32,8 @@ const wchar_t kEmulatorKey[] = L"SYSTEM\\CurrentControlSet\\Services\\OrvikPESer
 // The service keys belong to the driver; the test prefix must not have them, and each row leaves
 // them absent again.
 TEST(DriverMode, RegistryRows) {
-  ASSERT_FALSE(testreg::KeyExists(kKernelKey)) << "the test prefix already has the kernel-mode service key";
-  ASSERT_FALSE(testreg::KeyExists(kEmulatorKey)) << "the test prefix already has the emulator service key";
+  ASSERT_FALSE(testreg::KeyExists(HKEY_LOCAL_MACHINE, kKernelKey)) << "the test prefix already has the kernel-mode service key";
+  ASSERT_FALSE(testreg::KeyExists(HKEY_LOCAL_MACHINE, kEmulatorKey)) << "the test prefix already has the emulator service key";
   const DWORD zero = 0, one = 1;
   const wchar_t fits[] = L"a";         // 4 bytes with its terminator
   const wchar_t tooLong[] = L"kernel";
@@ -53,15 +54,15 @@ TEST(DriverMode, RegistryRows) {
       {"emulator service beats the mark", true, true, REG_DWORD, &one, 4, kResultSuccess, kResultModeConflict},
   };
   for (const Row& r : rows) {
-    if (r.emulatorKey) EXPECT_TRUE(testreg::SetValue(kEmulatorKey, nullptr, 0, nullptr, 0));
-    if (r.kernelKey) EXPECT_TRUE(testreg::SetValue(kKernelKey, r.mark ? L"KM" : nullptr, r.markType, r.mark, r.markSize));
+    if (r.emulatorKey) EXPECT_TRUE(testreg::SetValue(HKEY_LOCAL_MACHINE, kEmulatorKey, nullptr, 0, nullptr, 0));
+    if (r.kernelKey) EXPECT_TRUE(testreg::SetValue(HKEY_LOCAL_MACHINE, kKernelKey, r.mark ? L"KM" : nullptr, r.markType, r.mark, r.markSize));
     EXPECT_EQ(CheckDriverMode(UserMode), r.userMode) << r.what;
     EXPECT_EQ(CheckDriverMode(KernelMode), r.kernelMode) << r.what;
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKernelKey);
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, kEmulatorKey);
   }
-  EXPECT_FALSE(testreg::KeyExists(kKernelKey));
-  EXPECT_FALSE(testreg::KeyExists(kEmulatorKey));
+  EXPECT_FALSE(testreg::KeyExists(HKEY_LOCAL_MACHINE, kKernelKey));
+  EXPECT_FALSE(testreg::KeyExists(HKEY_LOCAL_MACHINE, kEmulatorKey));
 }
 
 // ---- Windows version -------------------------------------------------------------------------
