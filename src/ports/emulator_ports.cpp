@@ -86,14 +86,6 @@ std::int32_t DriverIndexFromText(bool driverRead, const std::string& driver) {
 
 std::vector<EmulatorPortRecord> CollectEmulatorPorts() {
   std::vector<EmulatorPortRecord> records;
-  HKEY ports = OpenMachineKeyForRead(kPortsKey);
-  if (ports == nullptr) return records;
-  std::string instanceName;
-  for (DWORD index = 0;; ++index) {
-    SubKeyStep step = EnumerateSubKey(ports, index, instanceName);
-    if (step == SubKeyStep::kEnd) break;
-    if (step == SubKeyStep::kFound) CollectInstance(instanceName, records);
-  }
-  RegCloseKey(ports);
+  ForEachSubKey(kPortsKey, [&records](const std::string& instance) { CollectInstance(instance, records); });
   return records;
 }

@@ -23,6 +23,21 @@ enum class SubKeyStep {
 // key deleted while we walk it cannot keep us looping.
 SubKeyStep EnumerateSubKey(HKEY key, DWORD index, std::string& name);
 
+// Calls visit(name) for every readable sub-key of HKLM\path, in enumeration order; nothing when
+// the key cannot be opened.
+template <typename Visit>
+void ForEachSubKey(const std::string& path, Visit visit) {
+  HKEY key = OpenMachineKeyForRead(path);
+  if (key == nullptr) return;
+  std::string name;
+  for (DWORD index = 0;; ++index) {
+    SubKeyStep step = EnumerateSubKey(key, index, name);
+    if (step == SubKeyStep::kEnd) break;
+    if (step == SubKeyStep::kFound) visit(name);
+  }
+  RegCloseKey(key);
+}
+
 // Text of the value, up to its first NUL. False when the read fails, including a value too long
 // for the buffer, and when the returned bytes hold no NUL and fill the whole buffer: such a text
 // cannot be held with its terminator, so it counts as missing like a longer one. For a

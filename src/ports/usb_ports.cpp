@@ -41,14 +41,6 @@ bool UsbFunctionYieldsPort(const UsbFunctionValues& values) {
 
 std::vector<UsbPortAssignment> CollectUsbPortAssignments() {
   std::vector<UsbPortAssignment> records;
-  HKEY device = OpenMachineKeyForRead(kUsbDeviceKey);
-  if (device == nullptr) return records;
-  std::string instanceName;
-  for (DWORD index = 0;; ++index) {
-    SubKeyStep step = EnumerateSubKey(device, index, instanceName);
-    if (step == SubKeyStep::kEnd) break;
-    if (step == SubKeyStep::kFound) CollectInstance(instanceName, records);
-  }
-  RegCloseKey(device);
+  ForEachSubKey(kUsbDeviceKey, [&records](const std::string& instance) { CollectInstance(instance, records); });
   return records;
 }
