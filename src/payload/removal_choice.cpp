@@ -14,6 +14,10 @@ IsWow64ProcessFunction LookUpIsWow64Process() {
 }
 
 unsigned ChooseEmulatorSetupNameId() {
+#ifdef _WIN64
+  // A 64-bit process runs on a 64-bit Windows only.
+  return kEmulatorSetup64NameId;
+#endif
   const IsWow64ProcessFunction isWow64Process = LookUpIsWow64Process();
   BOOL wow64 = FALSE;
   bool callSucceeded = false;

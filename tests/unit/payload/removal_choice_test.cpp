@@ -26,7 +26,8 @@ TEST(EmulatorSetupChoice, LookUpFindsKernel32sFunction) {
 TEST(EmulatorSetupChoice, ThisProcessGetsTheSetupForItsWindows) {
   BOOL wow64 = FALSE;
   ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &wow64));
-  EXPECT_EQ(ChooseEmulatorSetupNameId(), wow64 ? kEmulatorSetup64NameId : kEmulatorSetup32NameId);
+  const bool windows64 = wow64 || sizeof(void*) == 8;
+  EXPECT_EQ(ChooseEmulatorSetupNameId(), windows64 ? kEmulatorSetup64NameId : kEmulatorSetup32NameId);
   RecordProperty("wow64", wow64 ? "TRUE" : "FALSE");
 }
 
