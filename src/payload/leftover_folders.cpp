@@ -38,8 +38,10 @@ void RemoveIfKnown(const std::wstring& folder) {
 
 bool RemoveFolderIfEmpty(const std::wstring& folder) {
   if (folder.empty()) return false;
+  wchar_t pattern[MAX_PATH];
+  if (!SearchPattern(folder.c_str(), pattern, MAX_PATH)) return false;
   WIN32_FIND_DATAW entry;
-  const HANDLE search = FindFirstFileW(SearchPattern(folder).c_str(), &entry);
+  const HANDLE search = FindFirstFileW(pattern, &entry);
   if (search != INVALID_HANDLE_VALUE) {
     // "." and ".." are skipped by their leading full stop, and with them any other such name.
     int entries = 0;

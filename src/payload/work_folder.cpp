@@ -1,16 +1,26 @@
 #include "payload/work_folder.h"
 
-#include <windows.h>
+#include <winternl.h>
 
+#include "common/bounded_text.h"
+#include "payload/delete_tree.h"
 #include "payload/extract.h"
+#include "payload/folder_security.h"
 #include "run/string_table.h"
 
-std::wstring TempBaseFrom(const wchar_t* tempPath, const wchar_t* windowsPath) {
-  if (lstrcmpW(tempPath, windowsPath) == 0) return std::wstring();
-  return tempPath;
-}
+namespace {
 
-std::wstring GetTempBase() {
+constexpr int kCreateAttempts = 5;
+constexpr LONG kStatusSuccess = 0;
+constexpr ULONG kFileCreate = 2;                  // FILE_CREATE: fail when the name exists
+constexpr ULONG kDirectoryFile = 0x01;            // FILE_DIRECTORY_FILE
+constexpr ULONG kSynchronousIo = 0x20;            // FILE_SYNCHRONOUS_IO_NONALERT
+constexpr ULONG kCaseInsensitive = 0x40;          // OBJ_CASE_INSENSITIVE
+
+using NtCreateFileFunction = LONG(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
+                                          PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
+
+void GetTempBase(wchar_t (&base)[MAX_PATH]) {
   wchar_t temp[MAX_PATH] = {};
   wchar_t windows[MAX_PATH] = {};
   GetTempPathW(MAX_PATH, temp);
@@ -18,35 +28,133 @@ std::wstring GetTempBase() {
   // A path that filled the buffer is not terminated; treat it as no temporary folder at all.
   temp[MAX_PATH - 1] = L'\0';
   windows[MAX_PATH - 1] = L'\0';
-  return TempBaseFrom(temp, windows);
+  BoundedCopy(base, MAX_PATH, TempBaseFrom(temp, windows));
 }
 
-std::wstring WorkFolderPath() { return GetTempBase() + LoadTableString(kWorkFolderNameId) + L"\\"; }
+// The folder is made and opened in one step, so there is no moment at which somebody else's
+// folder could be opened in its place. Windows 2000 has the call, though not in kernel32.
+LONG CreateGuardedFolder(const wchar_t* name, SECURITY_DESCRIPTOR* security, HANDLE* guard) {
+  const HMODULE ntdll = GetModuleHandleW(L"ntdll");
+  const auto create = reinterpret_cast<NtCreateFileFunction>(
+      reinterpret_cast<void*>(ntdll != nullptr ? GetProcAddress(ntdll, "NtCreateFile") : nullptr));
+  wchar_t full[MAX_PATH];
+  wchar_t native[MAX_PATH + 8];
+  const DWORD length = GetFullPathNameW(name, MAX_PATH, full, nullptr);
+  if (create == nullptr || length == 0 || length >= MAX_PATH ||
+      !NativePathOf(full, native, MAX_PATH + 8)) {
+    return -1;
+  }
+  UNICODE_STRING text;
+  text.Buffer = native;
+  text.Length = static_cast<USHORT>(BoundedLength(native, MAX_PATH + 8) * sizeof(wchar_t));
+  text.MaximumLength = text.Length;
+  OBJECT_ATTRIBUTES object = {};
+  object.Length = sizeof object;
+  object.ObjectName = &text;
+  object.Attributes = kCaseInsensitive;
+  object.SecurityDescriptor = security;
+  IO_STATUS_BLOCK io = {};
+  return create(guard, FILE_LIST_DIRECTORY | FILE_TRAVERSE | SYNCHRONIZE, &object, &io, nullptr,
+                FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ | FILE_SHARE_WRITE, kFileCreate,
+                kDirectoryFile | kSynchronousIo, nullptr, 0);
+}
 
-std::vector<std::wstring> BuildFolderPaths(const std::wstring& workFolder, int count) {
-  std::vector<std::wstring> paths;
-  for (int i = 0; i < count; ++i) {
-    const PayloadFolder& folder = PayloadFolders[i];
-    if (folder.parent == 0) {
-      paths.push_back(workFolder);
-    } else if (folder.parent == 1) {
-      paths.push_back(workFolder + folder.name);
-    } else {
-      paths.push_back(paths[folder.parent - 1] + L"\\" + folder.name);
+// False when a link stands at the name. Otherwise whatever is there is renamed aside (which takes
+// the links inside along and leaves their targets alone) and deleted as far as it goes; what
+// cannot be renamed, because a program of an earlier run still holds a file in it, is taken apart.
+bool ClearName(const wchar_t* name, int attempt) {
+  const DWORD attributes = GetFileAttributesW(name);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return false;
+  wchar_t aside[MAX_PATH];
+  wchar_t pid[16];
+  wchar_t tick[16];
+  wchar_t number[16];
+  if (FormatDecimal(static_cast<long>(GetCurrentProcessId()), pid, 16) &&
+      FormatDecimal(static_cast<long>(GetTickCount() & 0x7FFFFFFF), tick, 16) &&
+      FormatDecimal(attempt, number, 16) && BoundedCopy(aside, MAX_PATH, name) &&
+      BoundedAppend(aside, MAX_PATH, L".old-") && BoundedAppend(aside, MAX_PATH, pid) &&
+      BoundedAppend(aside, MAX_PATH, L"-") && BoundedAppend(aside, MAX_PATH, tick) &&
+      BoundedAppend(aside, MAX_PATH, L"-") && BoundedAppend(aside, MAX_PATH, number) &&
+      MoveFileW(name, aside)) {
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) DeleteFolderTree(aside);
+    return true;
+  }
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) DeleteFolderTree(name);
+  return true;
+}
+
+}  // namespace
+
+const wchar_t* TempBaseFrom(const wchar_t* tempPath, const wchar_t* windowsPath) {
+  return lstrcmpW(tempPath, windowsPath) == 0 ? L"" : tempPath;
+}
+
+bool WorkFolderPath(wchar_t (&path)[MAX_PATH]) {
+  GetTempBase(path);
+  return BoundedAppend(path, MAX_PATH, LoadTableString(kWorkFolderNameId).c_str()) &&
+         BoundedAppend(path, MAX_PATH, L"\\");
+}
+
+bool BuildFolderPath(const wchar_t* workFolder, int index, wchar_t* path, std::size_t capacity) {
+  const PayloadFolder& folder = PayloadFolders[index - 1];
+  if (folder.parent == 0) return BoundedCopy(path, capacity, workFolder);
+  if (!BuildFolderPath(workFolder, folder.parent, path, capacity)) return false;
+  // The WorkFolder already ends in a separator; deeper folders do not.
+  return (folder.parent == 1 || BoundedAppend(path, capacity, L"\\")) &&
+         BoundedAppend(path, capacity, folder.name);
+}
+
+bool NativePathOf(const wchar_t* fullPath, wchar_t* nativePath, std::size_t capacity) {
+  if (fullPath[0] == L'\\' && fullPath[1] == L'\\') {
+    // "\\?\C:\..." names the same thing as "\??\C:\..."; "\\server\share" is "\??\UNC\server\share".
+    const bool extended = fullPath[2] == L'?' && fullPath[3] == L'\\';
+    return BoundedCopy(nativePath, capacity, extended ? L"\\??\\" : L"\\??\\UNC\\") &&
+           BoundedAppend(nativePath, capacity, fullPath + (extended ? 4 : 2));
+  }
+  return BoundedCopy(nativePath, capacity, L"\\??\\") && BoundedAppend(nativePath, capacity, fullPath);
+}
+
+bool CreateWorkFolder(WorkFolder& folder) {
+  folder.guard = INVALID_HANDLE_VALUE;
+  wchar_t name[MAX_PATH];
+  FolderSecurity security;
+  if (!WorkFolderPath(folder.path) || !BoundedCopy(name, MAX_PATH, folder.path) ||
+      !BuildWorkFolderSecurity(security)) {
+    return false;
+  }
+  name[BoundedLength(name, MAX_PATH) - 1] = L'\0';
+  // Another process may put something at the name again between clearing and creating; after a
+  // few lost races the run gives up rather than use a folder it did not make.
+  for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
+    if (!ClearName(name, attempt)) return false;
+    HANDLE guard = INVALID_HANDLE_VALUE;
+    if (CreateGuardedFolder(name, &security.descriptor, &guard) == kStatusSuccess) {
+      folder.guard = guard;
+      return true;
     }
   }
-  return paths;
+  return false;
 }
 
-std::wstring DeployPayload(const PayloadSet& set) {
-  const std::wstring workFolder = WorkFolderPath();
-  const std::vector<std::wstring> folders = BuildFolderPaths(workFolder, set.folderCount);
-  // A folder left by an earlier run is simply reused, so failures here are not examined.
-  for (const std::wstring& folder : folders) CreateDirectoryW(folder.c_str(), nullptr);
+void DeployPayload(const PayloadSet& set, const WorkFolder& folder) {
+  // Each folder is made right after its parent, which precedes it in the table.
+  wchar_t folders[kFolderCount][kJoinedPathCapacity];
+  for (int i = 0; i < set.folderCount; ++i) {
+    if (BuildFolderPath(folder.path, i + 1, folders[i], kJoinedPathCapacity) && i > 0) {
+      CreateDirectoryW(folders[i], nullptr);
+    }
+  }
   for (std::size_t i = 0; i < set.count; ++i) {
     const PayloadEntry& row = set.rows[i];
-    ExtractPayloadFile(row.resourceId, LoadTableString(row.nameId).c_str(),
-                       folders[row.folder - 1].c_str());
+    // An emptied path would put the file below the current folder instead.
+    if (folders[row.folder - 1][0] == L'\0') continue;
+    ExtractPayloadFile(row.resourceId, LoadTableString(row.nameId).c_str(), folders[row.folder - 1]);
   }
-  return workFolder;
+}
+
+bool DeleteWorkFolder(WorkFolder& folder) {
+  const HANDLE guard = folder.guard;
+  folder.guard = INVALID_HANDLE_VALUE;
+  return DeleteFolderTree(folder.path, guard);
 }

@@ -1,21 +1,39 @@
 // Where a run unpacks its payload, and the unpacking itself.
 #pragma once
-#include <string>
-#include <vector>
+#include <cstddef>
+#include <windows.h>
 
 #include "payload/catalogue.h"
 
 // The temporary folder, or empty when it is the Windows folder itself (never unpack there).
-std::wstring TempBaseFrom(const wchar_t* tempPath, const wchar_t* windowsPath);
-std::wstring GetTempBase();
+const wchar_t* TempBaseFrom(const wchar_t* tempPath, const wchar_t* windowsPath);
 
-// Temporary base + the fixed folder name + "\".
-std::wstring WorkFolderPath();
+// Temporary base + the fixed folder name + "\". False (path emptied) when it does not fit.
+bool WorkFolderPath(wchar_t (&path)[MAX_PATH]);
 
-// The paths of F1..F<count>: F1 is the WorkFolder (ending in "\"); deeper ones have no trailing
-// separator.
-std::vector<std::wstring> BuildFolderPaths(const std::wstring& workFolder, int count);
+// F<index> of the catalogue below workFolder: F1 is the WorkFolder itself (ending in "\"); deeper
+// ones have no trailing separator. False (path emptied) when it does not fit.
+bool BuildFolderPath(const wchar_t* workFolder, int index, wchar_t* path, std::size_t capacity);
 
-// Makes the set's folders and writes its rows in table order; returns the WorkFolder. Failed writes
-// are not reported here: the existence test of the program to start is the one gate.
-std::wstring DeployPayload(const PayloadSet& set);
+// "\??\" form of a full path, for the native call that creates the folder.
+bool NativePathOf(const wchar_t* fullPath, wchar_t* nativePath, std::size_t capacity);
+
+struct WorkFolder {
+  wchar_t path[MAX_PATH];  // ends in "\"
+  // Held without delete sharing from creation until the folder is empty again, so that nobody can
+  // rename it away and put a folder of their own under its name between unpacking and start.
+  HANDLE guard;
+};
+
+// Moves aside (or takes apart) whatever stands at the WorkFolder's name, never following a link,
+// then creates the folder anew with the descriptor of BuildWorkFolderSecurity and opens the guard.
+// A link at the name is refused: no earlier run leaves one, and Wine would act on its target.
+// False when the folder could not be made ours; then nothing was written.
+bool CreateWorkFolder(WorkFolder& folder);
+
+// Makes the set's sub-folders and writes its rows into a folder CreateWorkFolder made. Failed
+// writes are not reported here: the existence test of the program to start is the gate.
+void DeployPayload(const PayloadSet& set, const WorkFolder& folder);
+
+// Deletes the WorkFolder and everything in it, closing the guard only once it is empty.
+bool DeleteWorkFolder(WorkFolder& folder);

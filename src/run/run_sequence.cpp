@@ -65,15 +65,21 @@ bool PassChecksAfterWindow(RunState& run, const wchar_t* commandLine) {
 }
 
 void RunInstallPath(RunState& run, const wchar_t* commandLine) {
-  const std::wstring workFolder = DeployPayload(kInstallPayload);
-  wchar_t setupPath[MAX_PATH];
-  if (!BuildProgramPath(setupPath, workFolder, LoadTableString(kSetupNameId)) ||
-      !PathExists(setupPath)) {
-    // Left on disk on purpose: what did arrive helps to find out why the setup did not.
+  WorkFolder work;
+  if (!CreateWorkFolder(work)) {
     run.resultCode = kResultInstallFailed;
     return;
   }
-  WritePortsFile(workFolder);
+  DeployPayload(kInstallPayload, work);
+  wchar_t setupPath[MAX_PATH];
+  if (!BuildProgramPath(setupPath, work.path, LoadTableString(kSetupNameId).c_str()) ||
+      !PathExists(setupPath)) {
+    // Left on disk on purpose: what did arrive helps to find out why the setup did not.
+    CloseHandle(work.guard);
+    run.resultCode = kResultInstallFailed;
+    return;
+  }
+  WritePortsFile(work.path);
   const std::wstring arguments =
       ComposeSetupArguments(run.switches.setupSwitches, run.resultWindowArg, commandLine);
   if (RunChildAndWait(setupPath, arguments.c_str(), arguments.size(), run.window) == kChildStartFailed) {
@@ -81,17 +87,23 @@ void RunInstallPath(RunState& run, const wchar_t* commandLine) {
   }
   // The marks tell a later run which driver mode is installed, whatever the setup made of it.
   WriteKernelModeMarks(commandLine);
-  DeleteFolderTree(workFolder);
+  DeleteWorkFolder(work);
 }
 
 void RunRemovalPath(RunState& run) {
-  const std::wstring workFolder = DeployPayload(kRemovalPayload);
+  WorkFolder work;
+  if (!CreateWorkFolder(work)) {
+    run.resultCode = kResultInstallFailed;
+    RemoveLeftoverFolders();
+    return;
+  }
+  DeployPayload(kRemovalPayload, work);
   wchar_t emulatorSetupPath[MAX_PATH];
   wchar_t libraryPath[MAX_PATH];
-  const bool setupPathFits =
-      BuildProgramPath(emulatorSetupPath, workFolder, LoadTableString(ChooseEmulatorSetupNameId()));
+  const bool setupPathFits = BuildProgramPath(
+      emulatorSetupPath, work.path, LoadTableString(ChooseEmulatorSetupNameId()).c_str());
   const bool libraryPathFits =
-      BuildProgramPath(libraryPath, workFolder, LoadTableString(kCleanupLibraryNameId));
+      BuildProgramPath(libraryPath, work.path, LoadTableString(kCleanupLibraryNameId).c_str());
   // Both are tested, the program first, so that neither is used half-delivered.
   const bool setupPresent = setupPathFits && PathExists(emulatorSetupPath);
   const bool libraryPresent = libraryPathFits && PathExists(libraryPath);
@@ -100,8 +112,9 @@ void RunRemovalPath(RunState& run) {
     if (RunChildAndWait(emulatorSetupPath, kRemovalArguments, 2, run.window) == kChildStartFailed) {
       run.resultCode = kResultInstallFailed;
     }
-    DeleteFolderTree(workFolder);
+    DeleteWorkFolder(work);
   } else {
+    CloseHandle(work.guard);
     run.resultCode = kResultInstallFailed;
   }
   RemoveLeftoverFolders();

@@ -1,6 +1,7 @@
 // The install path on disk: every file of the install set reaches the setup byte for byte, a
 // leftover work folder is reused and removed, and temporary folders that are long or hold blanks
 // neither break the run nor start the wrong program.
+#include <cstdlib>
 #include <map>
 #include <set>
 
@@ -50,13 +51,14 @@ TEST_F(InstallPath, EveryFileArrivesByteExactAndTheWorkFolderGoesAfterwards) {
   EXPECT_FALSE(Exists(WorkFolder()));
 }
 
-// An earlier run that was cut short left its work folder: stale files the set does not name, a
-// read-only file, a read-only folder with a file in it, and a cabinet of the wrong size.
-TEST_F(InstallPath, LeftoverWorkFolderIsReusedAndThenRemovedEntirely) {
+// Whatever stands at the work folder's name was made by somebody else: stale files, read-only
+// entries, a cabinet of the wrong size and a DLL that the setup would load from its own folder.
+// The setup sees the payload alone, and nothing of the old folder stays.
+TEST_F(InstallPath, PreparedWorkFolderNeverReachesTheSetup) {
   const std::wstring work = WorkFolder();
   ASSERT_TRUE(CreateDirectoryW(work.c_str(), nullptr));
   ASSERT_TRUE(CreateDirectoryW((work + L"old").c_str(), nullptr));
-  for (const wchar_t* name : {L"stale.txt", L"data1.cab", L"readonly.txt", L"old\\inside.txt"}) {
+  for (const wchar_t* name : {L"stale.txt", L"data1.cab", L"version.dll", L"readonly.txt", L"old\\inside.txt"}) {
     ASSERT_TRUE(WriteTestFile(work + name, "left by an earlier run\n"));
   }
   ASSERT_TRUE(SetFileAttributesW((work + L"readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY));
@@ -65,11 +67,89 @@ TEST_F(InstallPath, LeftoverWorkFolderIsReusedAndThenRemovedEntirely) {
   runner::RunReport report = Run(L"-s1", {runner::SetEnv(L"PROBE_POST", L"8")});
   EXPECT_EQ(8u, report.exit_code);
   ASSERT_EQ("1", Recorded("complete")) << "the setup did not run to its end";
-  Tree expected = PackageFiles();
-  Tree seen = RecordedTree();
-  for (const char* stale : {"stale.txt", "readonly.txt", "old\\inside.txt"}) expected[stale] = seen[stale];
-  EXPECT_EQ(expected, seen) << "the set was not written over the old folder";
-  EXPECT_FALSE(Exists(work)) << "the old folder or part of it stayed";
+  EXPECT_EQ(PackageFiles(), RecordedTree());
+  EXPECT_FALSE(Exists(work));
+  EXPECT_EQ(std::vector<std::wstring>{}, ListTree(TempFolder(), false, L"{7A41C2E9-5D03-4B8E-9F62-1E0C7B3D58A4}."))
+      << "the old folder was moved aside and kept";
+}
+
+// Links planted at and in the work folder's name. Wine cannot make them, so
+// prepared_work_folder.sh makes them on the Unix side, names the case in PORTIVO_PREPARED, and
+// checks afterwards that nothing behind them changed.
+class PreparedWorkFolder : public InstallPath {
+ protected:
+  void SetUp() override {
+    const char* prepared = std::getenv("PORTIVO_PREPARED");
+    if (prepared == nullptr) GTEST_SKIP() << "runs from prepared_work_folder.sh";
+  }
+  void TearDown() override {}
+};
+
+// A folder link at a sub-folder's name and a hard link at a payload file's name: the folder is
+// moved aside with them, and the setup gets a new folder of the payload alone.
+TEST_F(PreparedWorkFolder, LinksInsideAreNeverFollowed) {
+  runner::RunReport report = Run(L"-s1", {runner::SetEnv(L"PROBE_POST", L"8")});
+  EXPECT_EQ(8u, report.exit_code);
+  ASSERT_EQ("1", Recorded("complete")) << "the setup did not run to its end";
+  EXPECT_EQ(PackageFiles(), RecordedTree());
+  EXPECT_FALSE(Exists(WorkFolder()));
+}
+
+// The name itself a link to a folder: refused before anything is written or started.
+TEST_F(PreparedWorkFolder, LinkAtTheNameIsRefused) {
+  struct Row { const wchar_t* arguments; } rows[] = {{L"-s1"}, {L"-u3"}};
+  for (const Row& row : rows) {
+    runner::RunReport report = Run(row.arguments, {runner::SetEnv(L"PROBE_POST", L"8")});
+    EXPECT_EQ(1001u, report.exit_code) << Narrow(row.arguments);
+    EXPECT_TRUE(SetupRecord().empty()) << "the setup ran";
+    EXPECT_TRUE(RemovalLog().empty()) << "the clean-up library or the emulator setup ran";
+    EXPECT_TRUE(report.boxes.empty());
+  }
+}
+
+// Another process (a virus scanner, say) holds a file of the work folder open after the setup has
+// ended: held for about a second, the folder still goes; held past the retry bound, the run ends
+// within the bound, with the setup's outcome, and leaves the rest.
+TEST_F(InstallPath, HeldFileDelaysTheDeletionOnlyWithinItsBound) {
+  struct Row { DWORD holdMs; bool folderGone; } rows[] = {{1000, true}, {kDeleteRetryMs + 4000, false}};
+  for (const Row& row : rows) {
+    const std::wstring tag = std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(row.holdMs);
+    const std::wstring startedName = L"portivo-e2e-held-started-" + tag;
+    const std::wstring releaseName = L"portivo-e2e-held-release-" + tag;
+    HANDLE started = CreateEventW(nullptr, TRUE, FALSE, startedName.c_str());
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, releaseName.c_str());
+    runner::RunOptions options;
+    options.exe_path = PORTIVO_PROBE_INSTALLER;
+    options.arguments = L"-s1";
+    options.env = {runner::SetEnv(L"PROBE_STARTED_EVENT", startedName),
+                   runner::SetEnv(L"PROBE_WAIT_EVENT", releaseName), runner::SetEnv(L"PROBE_POST", L"8")};
+    runner::RunningInstaller running;
+    ASSERT_EQ(runner::kRunnerOk, runner::StartInstaller(options, &running));
+    ASSERT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(started, 60000)) << "the setup never started";
+    const std::wstring held = WorkFolder() + L"setup.inx";
+    HANDLE file = CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(INVALID_HANDLE_VALUE, file);
+    SetEvent(release);
+    const DWORD releasedAt = GetTickCount();
+    const int watched = runner::WatchInstaller(&running, row.holdMs);
+    const bool endedWhileHeld = watched == runner::kRunnerOk;
+    CloseHandle(file);
+    const int ended = endedWhileHeld ? watched : runner::WatchInstaller(&running, 60000);
+    const DWORD runTookMs = GetTickCount() - releasedAt;
+    runner::StopInstaller(&running);
+    CloseHandle(started);
+    CloseHandle(release);
+
+    ASSERT_EQ(runner::kRunnerOk, ended) << row.holdMs;
+    EXPECT_EQ(8u, running.report.exit_code) << row.holdMs;
+    EXPECT_EQ(row.folderGone, !Exists(WorkFolder())) << row.holdMs;
+    if (!row.folderGone) {
+      EXPECT_TRUE(endedWhileHeld) << "the run waited for the file beyond its bound";
+      EXPECT_LT(runTookMs, kDeleteRetryMs + 3000) << row.holdMs;
+      EXPECT_TRUE(Exists(held));
+    }
+    DeleteFolderTree(WorkFolder());
+  }
 }
 
 // A setup whose exit code reads as "still active" is polled for about a second and then taken as

@@ -8,6 +8,8 @@
 
 #include "payload/delete_tree.h"
 
+inline bool DeleteFolderTree(const std::wstring& folder) { return DeleteFolderTree(folder.c_str()); }
+
 class ScratchFolder {
  public:
   ScratchFolder() {

@@ -1,0 +1,28 @@
+#include "payload/folder_security.h"
+
+namespace {
+
+bool MakeSid(BYTE* sid, BYTE count, DWORD first, DWORD second) {
+  SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+  if (!InitializeSid(sid, &nt, count)) return false;
+  *GetSidSubAuthority(sid, 0) = first;
+  if (count > 1) *GetSidSubAuthority(sid, 1) = second;
+  return true;
+}
+
+}  // namespace
+
+bool BuildWorkFolderSecurity(FolderSecurity& s) {
+  const DWORD inherit = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+  PACL acl = reinterpret_cast<PACL>(s.acl);
+  return MakeSid(s.system, 1, SECURITY_LOCAL_SYSTEM_RID, 0) &&
+         MakeSid(s.administrators, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS) &&
+         InitializeAcl(acl, sizeof s.acl, ACL_REVISION) &&
+         AddAccessAllowedAceEx(acl, ACL_REVISION, inherit, FILE_ALL_ACCESS, s.system) &&
+         AddAccessAllowedAceEx(acl, ACL_REVISION, inherit, FILE_ALL_ACCESS, s.administrators) &&
+         InitializeSecurityDescriptor(&s.descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+         SetSecurityDescriptorDacl(&s.descriptor, TRUE, acl, FALSE) &&
+         SetSecurityDescriptorControl(&s.descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED) &&
+         // An owner of the user's own would keep the right to rewrite the permissions.
+         SetSecurityDescriptorOwner(&s.descriptor, s.administrators, FALSE);
+}

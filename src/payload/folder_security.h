@@ -1,0 +1,16 @@
+// The security descriptor the WorkFolder is made with.
+#pragma once
+#include <windows.h>
+
+// Everything the descriptor points into, so that it needs no allocation.
+struct FolderSecurity {
+  SECURITY_DESCRIPTOR descriptor;
+  BYTE system[SECURITY_MAX_SID_SIZE];
+  BYTE administrators[SECURITY_MAX_SID_SIZE];
+  BYTE acl[128];
+};
+
+// Owner Administrators; full control for SYSTEM and Administrators, inherited by every folder and
+// file below; nothing inherited from the temporary folder and nothing for anybody else, so a
+// process of the same user that is not elevated can neither write nor change permissions there.
+bool BuildWorkFolderSecurity(FolderSecurity& security);

@@ -1,0 +1,41 @@
+#!/bin/bash
+# Plants links in and at the work folder's name from the Unix side (Wine cannot make them), runs
+# the PreparedWorkFolder cases against each, and checks from outside that nothing behind the links
+# was written, moved or deleted.
+# Usage: prepared_work_folder.sh <wine-run command...> <e2e_tests.exe>
+set -euo pipefail
+exe=${*: -1}
+run=("${@:1:$#-1}")
+temp_w=$("${run[@]}" cmd /c echo %TEMP% | tr -d '\r')
+temp=$("${run[@]}" winepath -u "$temp_w" | tr -d '\r')
+work="${temp%/}/{7A41C2E9-5D03-4B8E-9F62-1E0C7B3D58A4}"
+outside=$(mktemp -d "${TMPDIR:-/tmp}/portivo-outside.XXXXXX")
+clear() { rm -rf "$work" "$work".old-*; }  # rm -rf on a link removes the link itself
+trap 'clear; rm -rf "$outside"' EXIT
+mkdir "$outside/folder"
+echo "keep me" > "$outside/folder/precious.txt"
+head -c 4096 /dev/urandom > "$outside/victim.bin"
+snapshot() { (cd "$outside" && find . -printf '%p %s %T@\n' | sort && cat folder/precious.txt victim.bin | md5sum); }
+before=$(snapshot)
+status=0
+check() {
+  if [ "$(snapshot)" != "$before" ]; then
+    echo "FAILED: $1: something behind the links changed"; status=1
+  else
+    echo "$1: nothing behind the links changed"
+  fi
+}
+
+clear
+mkdir "$work"
+ln -s "$outside/folder" "$work/qxusb"
+ln "$outside/victim.bin" "$work/data1.cab"
+PORTIVO_PREPARED=1 "${run[@]}" "$exe" --gtest_filter=PreparedWorkFolder.LinksInsideAreNeverFollowed || status=1
+check "links inside the work folder"
+
+clear
+ln -s "$outside/folder" "$work"
+PORTIVO_PREPARED=1 "${run[@]}" "$exe" --gtest_filter=PreparedWorkFolder.LinkAtTheNameIsRefused || status=1
+check "the work folder's name a link"
+[ "$(readlink "$work")" = "$outside/folder" ] || { echo "FAILED: the link at the name was moved"; status=1; }
+exit $status
