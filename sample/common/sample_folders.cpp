@@ -8,10 +8,10 @@ const wchar_t kStartMenuFolder[] = L"ORVIK Portivo";
 
 namespace {
 
-// The installer is a 32-bit program, so on 64-bit Windows it reads the 32-bit registry view and
+// The installer is a 32-bit program (except in a 64-bit test build), so on 64-bit Windows it reads the 32-bit registry view and
 // its %ProgramFiles% is the x86 folder. The 64-bit emulator setup must look where it looked.
 std::wstring As32BitProcessSees(std::wstring text) {
-#ifdef _WIN64
+#if defined(_WIN64) && !defined(SAMPLE_INSTALLER_IS_64BIT)
   wchar_t probe[4];
   if (GetEnvironmentVariableW(L"ProgramFiles(x86)", probe, 4) == 0) return text;
   const std::wstring names[] = {L"%ProgramFiles%", L"%CommonProgramFiles%"};
@@ -44,7 +44,7 @@ std::wstring Expand(const std::wstring& text) {
 
 std::wstring MachineValue(const wchar_t* keyPath, const wchar_t* valueName) {
   REGSAM access = KEY_QUERY_VALUE;
-#ifdef _WIN64
+#if defined(_WIN64) && !defined(SAMPLE_INSTALLER_IS_64BIT)
   access |= KEY_WOW64_32KEY;
 #endif
   HKEY key;

@@ -13,10 +13,10 @@ const WORD kOpeSetup32Resource = 148;
 const WORD kOpeSetup64Resource = 149;
 const WORD kCleanupLibraryResource = 150;
 
-// The test program is 32-bit like the installer, so its own WOW64 flag tells the Windows width.
+// The test program has the installer's width, so it and its WOW64 flag tell the Windows width.
 bool SixtyFourBitWindows() {
   BOOL wow64 = FALSE;
-  return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+  return sizeof(void*) == 8 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
 }
 
 struct EmulatorSetup {
