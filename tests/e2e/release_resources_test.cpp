@@ -80,16 +80,16 @@ TEST(ReleaseResources, TheSystemTakesTheManifestWithItsSettings) {
   EXPECT_EQ(ACTCTX_RUN_LEVEL_REQUIRE_ADMIN, level.RunLevel);
   EXPECT_EQ(0u, level.UiAccess);
 
-  union {
-    ACTIVATION_CONTEXT_COMPATIBILITY_INFORMATION info;
-    unsigned char bytes[sizeof(DWORD) + 16 * sizeof(COMPATIBILITY_CONTEXT_ELEMENT)];
-  } compatibility = {};
+  // The element as Windows 10 and Wine lay it out (with MaxVersionTested); mingw's header has the
+  // older, shorter one.
+  struct Element { GUID id; DWORD type; ULONGLONG maxVersionTested; };
+  struct { DWORD count; Element elements[16]; } compatibility = {};
   ASSERT_TRUE(QueryActCtxW(0, context, nullptr, CompatibilityInformationInActivationContext, &compatibility,
                            sizeof compatibility, nullptr));
   std::set<std::string> supported;
-  for (DWORD i = 0; i < compatibility.info.ElementCount && i < 16; ++i) {
-    if (compatibility.info.Elements[i].Type == ACTCTX_COMPATIBILITY_ELEMENT_TYPE_OS) {
-      supported.insert(GuidText(compatibility.info.Elements[i].Id));
+  for (DWORD i = 0; i < compatibility.count && i < 16; ++i) {
+    if (compatibility.elements[i].type == ACTCTX_COMPATIBILITY_ELEMENT_TYPE_OS) {
+      supported.insert(GuidText(compatibility.elements[i].id));
     }
   }
   EXPECT_EQ((std::set<std::string>{
