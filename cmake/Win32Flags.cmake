@@ -4,11 +4,17 @@
 #   subsystem version 5.0, runtime linked statically so that nothing beyond the system DLLs is needed.
 # portivo_test_program(<target>): a test executable, built with the posix thread model.
 set(PORTIVO_WIN32_DEFINES UNICODE _UNICODE WINVER=0x0500 _WIN32_WINNT=0x0500 _WIN32_IE=0x0500)
+# Two builds of the same sources in different folders give the same bytes: no link time in the PE
+# header (ld writes one by default), and no build path in what __FILE__ leaves behind.
+set(PORTIVO_REPRODUCIBLE_COMPILE_FLAGS
+  "-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=" "-ffile-prefix-map=${CMAKE_BINARY_DIR}/=")
+set(PORTIVO_REPRODUCIBLE_LINK_FLAGS -Wl,--no-insert-timestamp)
 
 function(portivo_windows_program target kind)
   target_compile_definitions(${target} PRIVATE ${PORTIVO_WIN32_DEFINES})
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Os -ffunction-sections -fdata-sections)
-  target_link_options(${target} PRIVATE -static -s -Wl,--gc-sections
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Os -ffunction-sections -fdata-sections
+    ${PORTIVO_REPRODUCIBLE_COMPILE_FLAGS})
+  target_link_options(${target} PRIVATE -static -s -Wl,--gc-sections ${PORTIVO_REPRODUCIBLE_LINK_FLAGS}
     -Wl,--major-subsystem-version,5,--minor-subsystem-version,0
     -Wl,--major-os-version,5,--minor-os-version,0)
   if(kind STREQUAL "GUI")

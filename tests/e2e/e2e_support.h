@@ -125,6 +125,14 @@ inline std::vector<std::string> KindsOf(const std::vector<runner::Fields>& lines
 
 // ---- Fixtures ----------------------------------------------------------------------------------
 
+// The probe installer, or the one PORTIVO_INSTALLER_UNDER_TEST names (the signed build runs the
+// install cases through it).
+inline std::wstring InstallerUnderTest() {
+  wchar_t path[MAX_PATH] = {};
+  const DWORD n = GetEnvironmentVariableW(L"PORTIVO_INSTALLER_UNDER_TEST", path, MAX_PATH);
+  return n > 0 && n < MAX_PATH ? std::wstring(path) : std::wstring(PORTIVO_PROBE_INSTALLER);
+}
+
 // Records go into a fresh folder, and the work folder is gone before and after.
 class InstallerTest : public ::testing::Test {
  protected:
@@ -140,7 +148,7 @@ class InstallerTest : public ::testing::Test {
   // Runs an installer with arguments and probe controls; boxes are answered after dismissAfterMs.
   // An empty currentFolder leaves the installer in the test's own.
   runner::RunReport Run(const std::wstring& arguments, std::vector<runner::EnvChange> env = {},
-                        DWORD dismissAfterMs = 300, const std::wstring& installer = PORTIVO_PROBE_INSTALLER,
+                        DWORD dismissAfterMs = 300, const std::wstring& installer = InstallerUnderTest(),
                         const std::wstring& currentFolder = L"") {
     runner::RunOptions options;
     options.exe_path = installer;
