@@ -96,7 +96,7 @@ TEST(RunnerResources, ACopyGetsOneResourceReplacedOrRemovedAndStillRuns) {
     options.exe_path = copy;
     options.env = {runner::SetEnv(L"PROBE_EXIT", L"1001"), runner::SetEnv(L"PROBE_BOX_COUNT", L"0")};
     RunReport report;
-    ASSERT_EQ(runner::kRunnerOk, runner::RunInstaller(options, &report));
+    ASSERT_EQ(runner::kRunnerOk, runner::RunInstaller(options, &report)) << "start error " << report.start_error;
     EXPECT_EQ(1001u, report.exit_code) << "the patched copy no longer runs";
   }
   EXPECT_EQ(runner::kRunnerResourceMissing, runner::CopyWithRcdata(PORTIVO_PROBE_MSGBOX_EXE, copy, 999, nullptr));
