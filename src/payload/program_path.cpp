@@ -2,11 +2,9 @@
 
 #include "common/bounded_text.h"
 
-bool BuildProgramPath(wchar_t (&path)[MAX_PATH], const std::wstring& workFolder,
-                      const std::wstring& fileName) {
+bool BuildProgramPath(wchar_t (&path)[MAX_PATH], const wchar_t* workFolder, const wchar_t* fileName) {
   ZeroMemory(path, sizeof path);
-  return BoundedCopy(path, MAX_PATH, workFolder.c_str()) &&
-         BoundedAppend(path, MAX_PATH, fileName.c_str());
+  return BoundedCopy(path, MAX_PATH, workFolder) && BoundedAppend(path, MAX_PATH, fileName);
 }
 
 bool PathExists(const wchar_t* path) {

@@ -1,16 +1,14 @@
 #include "payload/work_folder.h"
 
-#include <windows.h>
-
+#include "common/bounded_text.h"
+#include "common/string_table.h"
 #include "payload/extract.h"
-#include "run/string_table.h"
 
-std::wstring TempBaseFrom(const wchar_t* tempPath, const wchar_t* windowsPath) {
-  if (lstrcmpW(tempPath, windowsPath) == 0) return std::wstring();
-  return tempPath;
+const wchar_t* TempBaseFrom(const wchar_t* tempPath, const wchar_t* windowsPath) {
+  return lstrcmpW(tempPath, windowsPath) == 0 ? L"" : tempPath;
 }
 
-std::wstring GetTempBase() {
+bool WorkFolderPath(wchar_t (&workFolder)[MAX_PATH]) {
   wchar_t temp[MAX_PATH] = {};
   wchar_t windows[MAX_PATH] = {};
   GetTempPathW(MAX_PATH, temp);
@@ -18,35 +16,52 @@ std::wstring GetTempBase() {
   // A path that filled the buffer is not terminated; treat it as no temporary folder at all.
   temp[MAX_PATH - 1] = L'\0';
   windows[MAX_PATH - 1] = L'\0';
-  return TempBaseFrom(temp, windows);
+  wchar_t name[MAX_PATH];
+  // Without its name the WorkFolder would be the temporary folder itself.
+  return LoadTableString(kWorkFolderNameId, name, MAX_PATH) &&
+         BoundedCopy(workFolder, MAX_PATH, TempBaseFrom(temp, windows)) &&
+         BoundedAppend(workFolder, MAX_PATH, name) && BoundedAppend(workFolder, MAX_PATH, L"\\");
 }
 
-std::wstring WorkFolderPath() { return GetTempBase() + LoadTableString(kWorkFolderNameId) + L"\\"; }
-
-std::vector<std::wstring> BuildFolderPaths(const std::wstring& workFolder, int count) {
-  std::vector<std::wstring> paths;
+bool BuildFolderPaths(const wchar_t* workFolder, int count, wchar_t (*paths)[MAX_PATH]) {
+  bool allFit = true;
   for (int i = 0; i < count; ++i) {
     const PayloadFolder& folder = PayloadFolders[i];
+    wchar_t* path = paths[i];
+    bool fits;
     if (folder.parent == 0) {
-      paths.push_back(workFolder);
+      fits = BoundedCopy(path, MAX_PATH, workFolder);
     } else if (folder.parent == 1) {
-      paths.push_back(workFolder + folder.name);
+      fits = BoundedCopy(path, MAX_PATH, workFolder) && BoundedAppend(path, MAX_PATH, folder.name);
     } else {
-      paths.push_back(paths[folder.parent - 1] + L"\\" + folder.name);
+      const wchar_t* parent = paths[folder.parent - 1];
+      fits = parent[0] != L'\0' && BoundedCopy(path, MAX_PATH, parent) &&
+             BoundedAppend(path, MAX_PATH, L"\\") && BoundedAppend(path, MAX_PATH, folder.name);
+    }
+    if (!fits) {
+      path[0] = L'\0';
+      allFit = false;
     }
   }
-  return paths;
+  return allFit;
 }
 
-std::wstring DeployPayload(const PayloadSet& set) {
-  const std::wstring workFolder = WorkFolderPath();
-  const std::vector<std::wstring> folders = BuildFolderPaths(workFolder, set.folderCount);
+bool DeployPayload(const PayloadSet& set, wchar_t (&workFolder)[MAX_PATH]) {
+  if (!WorkFolderPath(workFolder)) return false;
+  wchar_t folders[kFolderCount][MAX_PATH];
+  BuildFolderPaths(workFolder, set.folderCount, folders);
   // A folder left by an earlier run is simply reused, so failures here are not examined.
-  for (const std::wstring& folder : folders) CreateDirectoryW(folder.c_str(), nullptr);
+  for (int i = 0; i < set.folderCount; ++i) {
+    if (folders[i][0] != L'\0') CreateDirectoryW(folders[i], nullptr);
+  }
   for (std::size_t i = 0; i < set.count; ++i) {
     const PayloadEntry& row = set.rows[i];
-    ExtractPayloadFile(row.resourceId, LoadTableString(row.nameId).c_str(),
-                       folders[row.folder - 1].c_str());
+    const wchar_t* folder = folders[row.folder - 1];
+    // An empty folder path would put the file at the root of the drive.
+    if (folder[0] == L'\0') continue;
+    wchar_t name[MAX_PATH];
+    LoadTableString(row.nameId, name, MAX_PATH);
+    ExtractPayloadFile(row.resourceId, name, folder);
   }
-  return workFolder;
+  return true;
 }
