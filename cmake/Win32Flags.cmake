@@ -32,3 +32,12 @@ function(portivo_test_program target)
   target_compile_definitions(${target} PRIVATE ${PORTIVO_WIN32_DEFINES})
   target_link_options(${target} PRIVATE -static)
 endfunction()
+
+# portivo_installer_flags(<target>): the shipped installer cannot throw and carries no C++ library:
+# no exceptions, no RTTI, no unwind tables, and it is linked by the C driver, so anything that
+# would pull in libstdc++ (a standard string, operator new, a throw) fails to link instead.
+function(portivo_installer_flags target)
+  target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti
+    -fno-threadsafe-statics> -fno-asynchronous-unwind-tables -fno-unwind-tables)
+  set_target_properties(${target} PROPERTIES LINKER_LANGUAGE C)
+endfunction()

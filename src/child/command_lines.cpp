@@ -1,7 +1,7 @@
 #include "child/command_lines.h"
 
 #include "common/bounded_text.h"
-#include "run/language.h"
+#include "common/language.h"
 
 const wchar_t kRemovalArguments[] = L"/9";
 
@@ -15,27 +15,33 @@ const wchar_t* LanguageSwitch(LANGID languageId) {
   return L"-l0x0409";
 }
 
-void AppendSilentSwitches(std::wstring& setupSwitches, LANGID languageId) {
-  setupSwitches += L" /hide_progress ";
-  setupSwitches += LanguageSwitch(languageId);
+bool AppendSilentSwitches(wchar_t* setupSwitches, std::size_t capacity, LANGID languageId) {
+  return BoundedAppend(setupSwitches, capacity, L" /hide_progress ") &&
+         BoundedAppend(setupSwitches, capacity, LanguageSwitch(languageId));
 }
 
-std::wstring BuildResultWindowArg(HWND resultWindow) {
-  wchar_t handle[260];
-  wchar_t message[260];
+bool BuildResultWindowArg(HWND resultWindow, wchar_t* text, std::size_t capacity) {
+  // _itow_s of the handle and of the message number, each into 260 units.
+  wchar_t handle[MAX_PATH];
+  wchar_t message[MAX_PATH];
   // Handles print as signed numbers, the way the setup has always parsed them.
-  FormatDecimal(static_cast<long>(reinterpret_cast<LONG_PTR>(resultWindow)), handle, 260);
-  FormatDecimal(WM_USER, message, 260);
-  return std::wstring(L"/W32:") + handle + L":" + message;
+  FormatDecimal(static_cast<long>(reinterpret_cast<LONG_PTR>(resultWindow)), handle, MAX_PATH);
+  FormatDecimal(WM_USER, message, MAX_PATH);
+  return BoundedCopy(text, capacity, L"/W32:") && BoundedAppend(text, capacity, handle) &&
+         BoundedAppend(text, capacity, L":") && BoundedAppend(text, capacity, message);
 }
 
-std::wstring ComposeSetupArguments(const std::wstring& setupSwitches,
-                                   const std::wstring& resultWindowArg, const wchar_t* commandLine) {
-  std::wstring arguments = setupSwitches + L" \"" + resultWindowArg;
-  if (commandLine != nullptr && BoundedLength(commandLine, 1024) != 0) {
-    arguments += L" ";
-    arguments += commandLine;
+bool ComposeSetupArguments(wchar_t* arguments, std::size_t capacity, const wchar_t* setupSwitches,
+                           const wchar_t* resultWindowArg, const wchar_t* commandLine) {
+  if (!BoundedCopy(arguments, capacity, setupSwitches) ||
+      !BoundedAppend(arguments, capacity, L" \"") ||
+      !BoundedAppend(arguments, capacity, resultWindowArg)) {
+    return false;
   }
-  arguments += L"\"";
-  return arguments;
+  if (commandLine != nullptr && BoundedLength(commandLine, 1024) != 0 &&
+      (!BoundedAppend(arguments, capacity, L" ") ||
+       !BoundedAppend(arguments, capacity, commandLine))) {
+    return false;
+  }
+  return BoundedAppend(arguments, capacity, L"\"");
 }

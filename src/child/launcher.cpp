@@ -1,14 +1,16 @@
 #include "child/launcher.h"
 
-#include <cwchar>
+#include <wchar.h>
 
 #include "common/bounded_text.h"
 
-std::wstring ProgramFileOf(const wchar_t* path) {
-  const std::wstring text = path;
-  std::size_t at = text.rfind(L".exe ");
-  if (at == std::wstring::npos) return text;
-  return text.substr(0, at + 4);
+bool ProgramFileOf(const wchar_t* path, wchar_t* file, std::size_t capacity) {
+  const wchar_t* last = nullptr;
+  for (const wchar_t* at = wcsstr(path, L".exe "); at != nullptr; at = wcsstr(at + 1, L".exe ")) {
+    last = at;
+  }
+  if (last == nullptr) return BoundedCopy(file, capacity, path);
+  return BoundedCopyPart(file, capacity, path, static_cast<std::size_t>(last - path) + 4);
 }
 
 bool ComposeChildCommandLine(wchar_t (&buffer)[kChildCommandLineCapacity], const wchar_t* path,
@@ -22,8 +24,8 @@ bool ComposeChildCommandLine(wchar_t (&buffer)[kChildCommandLineCapacity], const
 }
 
 bool IsSetupDialogClass(const wchar_t* className) {
-  return std::wcsstr(className, L"TSetDialog") != nullptr ||
-         std::wcsstr(className, L"MsiDialogCloseClass") != nullptr;
+  return wcsstr(className, L"TSetDialog") != nullptr ||
+         wcsstr(className, L"MsiDialogCloseClass") != nullptr;
 }
 
 BOOL CALLBACK FocusSetupDialog(HWND window, LPARAM processId) {
@@ -67,8 +69,11 @@ DWORD SettledExitCode(HANDLE process) {
 
 DWORD RunChildAndWait(const wchar_t* path, const wchar_t* arguments, std::size_t argumentsLength,
                       HWND resultWindow) {
-  const std::wstring programFile = ProgramFileOf(path);
-  if (GetFileAttributesW(programFile.c_str()) == INVALID_FILE_ATTRIBUTES) return kChildStartFailed;
+  wchar_t programFile[MAX_PATH];
+  if (!ProgramFileOf(path, programFile, MAX_PATH) ||
+      GetFileAttributesW(programFile) == INVALID_FILE_ATTRIBUTES) {
+    return kChildStartFailed;
+  }
   wchar_t commandLine[kChildCommandLineCapacity];
   if (!ComposeChildCommandLine(commandLine, path, arguments, argumentsLength)) return kChildStartFailed;
 
@@ -79,7 +84,7 @@ DWORD RunChildAndWait(const wchar_t* path, const wchar_t* arguments, std::size_t
   PROCESS_INFORMATION child = {};
   // The program file is named on its own too: with blanks in the temporary folder's path the
   // system would otherwise try "C:\Documents.exe" and the like first.
-  if (!CreateProcessW(programFile.c_str(), commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+  if (!CreateProcessW(programFile, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &child)) {
     return kChildStartFailed;
   }

@@ -1,15 +1,14 @@
 // Starting a program, raising its dialog once, and waiting for it.
 #pragma once
 #include <cstddef>
-#include <string>
 #include <windows.h>
 
 constexpr std::size_t kChildCommandLineCapacity = 1024;
 constexpr DWORD kChildStartFailed = 2;
 
 // The program file of a path that may carry arguments after ".exe ": the text up to and including
-// the last such "exe"; otherwise the whole path.
-std::wstring ProgramFileOf(const wchar_t* path);
+// the last such "exe"; otherwise the whole path. False (file emptied) when it does not fit.
+bool ProgramFileOf(const wchar_t* path, wchar_t* file, std::size_t capacity);
 
 // path, a blank, arguments, in a 1024-unit buffer. False when it does not fit.
 bool ComposeChildCommandLine(wchar_t (&buffer)[kChildCommandLineCapacity], const wchar_t* path,

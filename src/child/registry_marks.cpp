@@ -1,9 +1,9 @@
 #include "child/registry_marks.h"
 
-#include <cstdlib>
-#include <cwchar>
+#include <stdlib.h>
+#include <wchar.h>
 
-#include "run/command_line.h"
+#include "common/switches.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ void SetServiceDword(const wchar_t* name, DWORD value) {
 KernelModeMarks KernelModeMarksFor(const wchar_t* commandLine) {
   KernelModeMarks marks;
   if (!HasSwitch(commandLine, L"-KM") && !HasSwitch(commandLine, L"-km")) return marks;
-  const wchar_t* mode = std::wcsstr(commandLine, L"-mode");
+  const wchar_t* mode = wcsstr(commandLine, L"-mode");
   if (mode != nullptr) {
     // The rest of the line is read as _wtoi reads it: blanks before the number are skipped.
     marks.writeCustomerType = true;

@@ -1,7 +1,6 @@
 #include "payload/leftover_folders.h"
 
-#include <windows.h>
-
+#include "common/bounded_text.h"
 #include "payload/delete_tree.h"
 
 namespace {
@@ -9,37 +8,41 @@ namespace {
 constexpr DWORD kFolderCapacity = MAX_PATH;
 
 // The value as a path, with %SystemDrive% and the like expanded.
-std::wstring ReadFolderValue(const wchar_t* keyPath, const wchar_t* valueName) {
+bool ReadFolderValue(const wchar_t* keyPath, const wchar_t* valueName,
+                     wchar_t (&expanded)[kFolderCapacity]) {
+  expanded[0] = L'\0';
   HKEY key;
-  if (RegOpenKeyW(HKEY_LOCAL_MACHINE, keyPath, &key) != ERROR_SUCCESS) return std::wstring();
+  if (RegOpenKeyW(HKEY_LOCAL_MACHINE, keyPath, &key) != ERROR_SUCCESS) return false;
   wchar_t value[kFolderCapacity] = {};
   DWORD type = 0;
   DWORD size = sizeof value;
   const LONG status =
       RegQueryValueExW(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
   RegCloseKey(key);
-  if (status != ERROR_SUCCESS) return std::wstring();
+  if (status != ERROR_SUCCESS) return false;
   // Registry text need not carry its terminator.
   const DWORD length = size / sizeof(wchar_t);
   value[length < kFolderCapacity ? length : kFolderCapacity - 1] = L'\0';
 
-  wchar_t expanded[kFolderCapacity] = {};
   const DWORD needed = ExpandEnvironmentStringsW(value, expanded, kFolderCapacity);
   // A path that did not fit is not a path at all; better no folder than a cut one.
-  if (needed == 0 || needed > kFolderCapacity) return std::wstring();
-  return expanded;
+  if (needed == 0 || needed > kFolderCapacity) {
+    expanded[0] = L'\0';
+    return false;
+  }
+  return expanded[0] != L'\0';
 }
 
-void RemoveIfKnown(const std::wstring& folder) {
-  if (!folder.empty()) RemoveFolderIfEmpty(folder);
+void RemoveBelow(const wchar_t* base, const wchar_t* suffix) {
+  wchar_t folder[MAX_PATH];
+  if (LeftoverFolderPath(base, suffix, folder)) RemoveFolderIfEmpty(folder);
 }
 
 }  // namespace
 
-bool RemoveFolderIfEmpty(const std::wstring& folder) {
-  if (folder.empty()) return false;
+bool RemoveFolderIfEmpty(const wchar_t* folder) {
   wchar_t pattern[MAX_PATH];
-  if (!SearchPattern(folder.c_str(), pattern, MAX_PATH)) return false;
+  if (folder[0] == L'\0' || !SearchPattern(folder, pattern, MAX_PATH)) return false;
   WIN32_FIND_DATAW entry;
   const HANDLE search = FindFirstFileW(pattern, &entry);
   if (search != INVALID_HANDLE_VALUE) {
@@ -52,27 +55,31 @@ bool RemoveFolderIfEmpty(const std::wstring& folder) {
     if (entries != 0) return false;
   }
   // A read-only folder would refuse to go.
-  SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
-  return RemoveDirectoryW(folder.c_str()) != FALSE;
+  SetFileAttributesW(folder, FILE_ATTRIBUTE_NORMAL);
+  return RemoveDirectoryW(folder) != FALSE;
 }
 
-std::wstring GetCommonProgramsFolder() {
+bool GetCommonProgramsFolder(wchar_t (&folder)[MAX_PATH]) {
   return ReadFolderValue(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
-                         L"Common Programs");
+                         L"Common Programs", folder);
 }
 
-std::wstring GetProgramFilesFolder() {
-  return ReadFolderValue(L"Software\\Microsoft\\Windows\\CurrentVersion", L"ProgramFilesPath");
+bool GetProgramFilesFolder(wchar_t (&folder)[MAX_PATH]) {
+  return ReadFolderValue(L"Software\\Microsoft\\Windows\\CurrentVersion", L"ProgramFilesPath", folder);
 }
 
-std::wstring LeftoverFolderPath(const std::wstring& base, const wchar_t* suffix) {
-  if (base.empty()) return std::wstring();
-  return base + suffix;
+bool LeftoverFolderPath(const wchar_t* base, const wchar_t* suffix, wchar_t (&path)[MAX_PATH]) {
+  path[0] = L'\0';
+  return base[0] != L'\0' && BoundedCopy(path, MAX_PATH, base) && BoundedAppend(path, MAX_PATH, suffix);
 }
 
 void RemoveLeftoverFolders() {
-  RemoveIfKnown(LeftoverFolderPath(GetProgramFilesFolder(), L"\\ORVIK"));
-  RemoveIfKnown(LeftoverFolderPath(GetCommonProgramsFolder(), L"\\ORVIK"));
-  // A sibling of the folder above, not inside it.
-  RemoveIfKnown(LeftoverFolderPath(GetCommonProgramsFolder(), L"\\ORVIK Portivo"));
+  wchar_t base[MAX_PATH];
+  GetProgramFilesFolder(base);
+  RemoveBelow(base, L"\\ORVIK");
+  GetCommonProgramsFolder(base);
+  RemoveBelow(base, L"\\ORVIK");
+  // A sibling of the folder above, not inside it; the value is read afresh for it.
+  GetCommonProgramsFolder(base);
+  RemoveBelow(base, L"\\ORVIK Portivo");
 }

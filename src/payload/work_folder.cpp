@@ -6,7 +6,7 @@
 #include "payload/delete_tree.h"
 #include "payload/extract.h"
 #include "payload/folder_security.h"
-#include "run/string_table.h"
+#include "common/string_table.h"
 
 namespace {
 
@@ -92,7 +92,8 @@ const wchar_t* TempBaseFrom(const wchar_t* tempPath, const wchar_t* windowsPath)
 
 bool WorkFolderPath(wchar_t (&path)[MAX_PATH]) {
   GetTempBase(path);
-  return BoundedAppend(path, MAX_PATH, LoadTableString(kWorkFolderNameId).c_str()) &&
+  wchar_t name[MAX_PATH];
+  return LoadTableString(kWorkFolderNameId, name, MAX_PATH) && BoundedAppend(path, MAX_PATH, name) &&
          BoundedAppend(path, MAX_PATH, L"\\");
 }
 
@@ -148,8 +149,9 @@ void DeployPayload(const PayloadSet& set, const WorkFolder& folder) {
   for (std::size_t i = 0; i < set.count; ++i) {
     const PayloadEntry& row = set.rows[i];
     // An emptied path would put the file below the current folder instead.
-    if (folders[row.folder - 1][0] == L'\0') continue;
-    ExtractPayloadFile(row.resourceId, LoadTableString(row.nameId).c_str(), folders[row.folder - 1]);
+    wchar_t name[MAX_PATH];
+    if (folders[row.folder - 1][0] == L'\0' || !LoadTableString(row.nameId, name, MAX_PATH)) continue;
+    ExtractPayloadFile(row.resourceId, name, folders[row.folder - 1]);
   }
 }
 

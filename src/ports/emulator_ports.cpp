@@ -2,9 +2,9 @@
 
 #include <windows.h>
 
-#include <cstdlib>
+#include <stdlib.h>
 
-#include "ports/registry_read.h"
+#include "common/bounded_text.h"
 
 namespace {
 
@@ -24,8 +24,8 @@ const char* const kTimingSettingNames[kTimingSettingCount] = {"OrvReadIntervalTi
 
 // "PortName" lives in "Device Parameters" on current drivers and in the instance key on older
 // ones. A port without "Device Parameters" is not one the emulator set up, so it is skipped.
-bool ReadPortName(HKEY instance, const std::string& instancePath, std::string& portName) {
-  HKEY parameters = OpenMachineKeyForRead(instancePath + "\\Device Parameters");
+bool ReadPortName(HKEY instance, const char* parametersPath, char (&portName)[kRegistryTextBytes]) {
+  HKEY parameters = OpenMachineKeyForRead(parametersPath);
   if (parameters == nullptr) return false;
   bool found = ReadTextValue(parameters, "PortName", portName) ||
                ReadTextValue(instance, "PortName", portName);
@@ -38,7 +38,7 @@ void ReadSettings(HKEY parameters, EmulatorPortRecord& record) {
     record.lineSettings[i] = 0;
     ReadNumberValue(parameters, kLineSettingNames[i], record.lineSettings[i]);
   }
-  record.portId.clear();
+  record.portId[0] = '\0';
   ReadTextValue(parameters, "OrvID", record.portId);
   for (int i = 0; i < kTimingSettingCount; ++i) {
     record.timingSettings[i] = 0;
@@ -46,22 +46,28 @@ void ReadSettings(HKEY parameters, EmulatorPortRecord& record) {
   }
 }
 
-void CollectInstance(const std::string& instanceName, std::vector<EmulatorPortRecord>& records) {
-  const std::string instancePath = std::string(kPortsKey) + "\\" + instanceName;
+void VisitInstance(const char* instanceName, EmulatorPortVisit visit, void* context) {
+  char instancePath[kRegistryPathBytes];
+  char parametersPath[kRegistryPathBytes];
+  // Both always fit: the name is one the enumeration returned within its 260 bytes.
+  if (!JoinKeyPath(instancePath, kPortsKey, instanceName, "") ||
+      !JoinKeyPath(parametersPath, kPortsKey, instanceName, "\\Device Parameters")) {
+    return;
+  }
   HKEY instance = OpenMachineKeyForRead(instancePath);
   if (instance == nullptr) return;
   EmulatorPortRecord record;
-  std::string hardwareId;
-  std::string driver;
-  if (ReadPortName(instance, instancePath, record.portName) &&
+  char hardwareId[kRegistryTextBytes] = {};
+  char driver[kRegistryTextBytes] = {};
+  if (ReadPortName(instance, parametersPath, record.portName) &&
       ReadTextValue(instance, "HardwareID", hardwareId) && HardwareIdNamesEmulator(hardwareId)) {
-    record.instanceNumber = std::atoi(instanceName.c_str());
+    record.instanceNumber = atoi(instanceName);
     record.driverIndex = DriverIndexFromText(ReadTextValue(instance, "Driver", driver), driver);
-    HKEY parameters = OpenMachineKeyForRead(instancePath + "\\Device Parameters");
+    HKEY parameters = OpenMachineKeyForRead(parametersPath);
     if (parameters != nullptr) {
       ReadSettings(parameters, record);
       RegCloseKey(parameters);
-      records.push_back(record);
+      visit(record, context);
     }
   }
   RegCloseKey(instance);
@@ -69,23 +75,29 @@ void CollectInstance(const std::string& instanceName, std::vector<EmulatorPortRe
 
 }  // namespace
 
-bool HardwareIdNamesEmulator(const std::string& firstHardwareId) {
-  std::string lowered = firstHardwareId;
-  for (char& c : lowered) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+bool HardwareIdNamesEmulator(const char* firstHardwareId) {
+  char lowered[kRegistryTextBytes];
+  // A text longer than any value read cannot name the emulator the way the driver writes it.
+  if (!BoundedCopy(lowered, kRegistryTextBytes, firstHardwareId)) return false;
+  for (char* c = lowered; *c != '\0'; ++c) {
+    if (*c >= 'A' && *c <= 'Z') *c = static_cast<char>(*c - 'A' + 'a');
   }
-  return lowered.find(kEmulatorHardwareId) != std::string::npos;
+  for (const char* at = lowered; *at != '\0'; ++at) {
+    std::size_t n = 0;
+    while (kEmulatorHardwareId[n] != '\0' && at[n] == kEmulatorHardwareId[n]) ++n;
+    if (kEmulatorHardwareId[n] == '\0') return true;
+  }
+  return false;
 }
 
-std::int32_t DriverIndexFromText(bool driverRead, const std::string& driver) {
+std::int32_t DriverIndexFromText(bool driverRead, const char* driver) {
   if (!driverRead) return kNoDriverIndex;
-  std::string::size_type slash = driver.find('\\');
-  if (slash == std::string::npos) return kNoDriverIndex;
-  return std::atoi(driver.c_str() + slash + 1);
+  const char* slash = driver;
+  while (*slash != '\0' && *slash != '\\') ++slash;
+  if (*slash == '\0') return kNoDriverIndex;
+  return atoi(slash + 1);
 }
 
-std::vector<EmulatorPortRecord> CollectEmulatorPorts() {
-  std::vector<EmulatorPortRecord> records;
-  ForEachSubKey(kPortsKey, [&records](const std::string& instance) { CollectInstance(instance, records); });
-  return records;
+void ForEachEmulatorPort(EmulatorPortVisit visit, void* context) {
+  ForEachSubKey(kPortsKey, [visit, context](const char* instance) { VisitInstance(instance, visit, context); });
 }

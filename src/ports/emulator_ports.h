@@ -2,20 +2,20 @@
 // emulator, with the settings its driver stored for each.
 #pragma once
 #include <cstdint>
-#include <string>
-#include <vector>
+
+#include "ports/registry_read.h"
 
 constexpr int kLineSettingCount = 8;
 constexpr int kTimingSettingCount = 8;
 constexpr std::int32_t kNoDriverIndex = 9999;
 
 struct EmulatorPortRecord {
-  std::string portName;         // "PortName", e.g. COM5
+  char portName[kRegistryTextBytes];  // "PortName", e.g. COM5
   std::int32_t instanceNumber;  // the instance sub-key's name as a decimal number
   std::int32_t driverIndex;     // the number after the backslash of "Driver", else kNoDriverIndex
   // "OrvDCD", "OrvDSR", "OrvCTS", "OrvRI", "OrvQX", "OrvKD", "OrvPH", "OrvAsync"; 0 when missing.
   std::uint32_t lineSettings[kLineSettingCount];
-  std::string portId;  // "OrvID", empty when missing
+  char portId[kRegistryTextBytes];  // "OrvID", empty when missing
   // "OrvReadIntervalTimeout", "OrvReadTotalTimeoutMultiplier", "OrvReadTotalTimeoutConstant",
   // "OrvWriteTotalTimeoutMultiplier", "OrvWriteTotalTimeoutConstant", "OrvQXSCMD_UnlockTimer",
   // "OrvQXSCMD_Mode", "OrvQXSCMD_Option"; 0 when missing.
@@ -24,11 +24,13 @@ struct EmulatorPortRecord {
 
 // Whether the first string of a "HardwareID" names the emulator, ignoring the case of ASCII
 // letters only (other bytes of the ANSI code page are compared as they are).
-bool HardwareIdNamesEmulator(const std::string& firstHardwareId);
+bool HardwareIdNamesEmulator(const char* firstHardwareId);
 
 // The driver index of a "Driver" value ("{class}\0002" gives 2); kNoDriverIndex when the value is
 // missing or holds no backslash.
-std::int32_t DriverIndexFromText(bool driverRead, const std::string& driver);
+std::int32_t DriverIndexFromText(bool driverRead, const char* driver);
 
-// Every emulator port in enumeration order. Empty when no root port device exists.
-std::vector<EmulatorPortRecord> CollectEmulatorPorts();
+// Calls visit(record, context) for every emulator port in enumeration order; never when no root
+// port device exists. The record lives only for the call.
+using EmulatorPortVisit = void (*)(const EmulatorPortRecord& record, void* context);
+void ForEachEmulatorPort(EmulatorPortVisit visit, void* context);

@@ -1,72 +1,81 @@
 #include "ports/ports_file.h"
 
-#include <cstdio>
+#include <windows.h>
+
+#include "common/bounded_text.h"
 
 namespace {
 
-// printf's "%d" and "%0<width>d" (zeros between the sign and the digits). Written out because the
-// runtime's printf family would add its own 18 KB formatter to the installer.
-void AppendNumber(std::string& line, std::int32_t value, std::size_t width = 0) {
-  // The magnitude as unsigned, so that the most negative value does not overflow.
-  std::uint32_t magnitude = value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
-  char digits[10];
-  std::size_t count = 0;
-  do {
-    digits[count++] = static_cast<char>('0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
-  std::size_t length = count + (value < 0 ? 1 : 0);
-  if (value < 0) line += '-';
-  if (width > length) line.append(width - length, '0');
-  while (count != 0) line += digits[--count];
+// The file carries every number as signed decimal, so a stored 4294967295 goes out as -1.
+long AsSigned(std::uint32_t value) { return static_cast<std::int32_t>(value); }
+
+// Text-mode output of our own: every "\n" reaches the disk as CR LF, which is what the setup
+// expects, and the lines are gathered so that a few ports cost one write.
+struct PortsFile {
+  HANDLE handle;
+  char pending[4096];
+  std::size_t used;
+};
+
+void Flush(PortsFile& file) {
+  DWORD written = 0;
+  if (file.used != 0) WriteFile(file.handle, file.pending, static_cast<DWORD>(file.used), &written, nullptr);
+  file.used = 0;
 }
 
-// The file carries every number as signed decimal, so a stored 4294967295 goes out as -1.
-std::int32_t AsSigned(std::uint32_t value) { return static_cast<std::int32_t>(value); }
+void Put(PortsFile& file, const char* text) {
+  for (; *text != '\0'; ++text) {
+    if (file.used + 2 > sizeof file.pending) Flush(file);
+    if (*text == '\n') file.pending[file.used++] = '\r';
+    file.pending[file.used++] = *text;
+  }
+}
+
+void PutUsbLine(const UsbPortAssignment& record, void* context) {
+  char line[kPortsLineCapacity];
+  if (FormatUsbLine(record, line, kPortsLineCapacity)) Put(*static_cast<PortsFile*>(context), line);
+}
+
+void PutEmulatorLine(const EmulatorPortRecord& record, void* context) {
+  char line[kPortsLineCapacity];
+  if (FormatEmulatorLine(record, line, kPortsLineCapacity)) Put(*static_cast<PortsFile*>(context), line);
+}
 
 }  // namespace
 
-std::string FormatUsbLine(const UsbPortAssignment& record) {
-  std::string line;
-  AppendNumber(line, AsSigned(record.portNumber));
-  line += record.portRole == kPortRoleKD ? "=1," : "=0,";
-  line += record.instanceName;
-  line += '\n';
-  return line;
+bool FormatUsbLine(const UsbPortAssignment& record, char* line, std::size_t capacity) {
+  return BoundedCopy(line, capacity, "") && AppendDecimal(line, capacity, AsSigned(record.portNumber), 0) &&
+         BoundedAppend(line, capacity, record.portRole == kPortRoleKD ? "=1," : "=0,") &&
+         BoundedAppend(line, capacity, record.instanceName) && BoundedAppend(line, capacity, "\n");
 }
 
-std::string FormatEmulatorLine(const EmulatorPortRecord& record) {
-  std::string line = record.portName;
-  line += '=';
-  AppendNumber(line, record.instanceNumber, 4);
-  line += ',';
-  AppendNumber(line, record.driverIndex, 4);
+bool FormatEmulatorLine(const EmulatorPortRecord& record, char* line, std::size_t capacity) {
+  bool fits = BoundedCopy(line, capacity, record.portName) && BoundedAppend(line, capacity, "=") &&
+              AppendDecimal(line, capacity, record.instanceNumber, 4) &&
+              BoundedAppend(line, capacity, ",") && AppendDecimal(line, capacity, record.driverIndex, 4);
   for (std::uint32_t value : record.lineSettings) {
-    line += ',';
-    AppendNumber(line, AsSigned(value));
+    fits = fits && BoundedAppend(line, capacity, ",") && AppendDecimal(line, capacity, AsSigned(value), 0);
   }
-  line += ',';
-  line += record.portId;
+  fits = fits && BoundedAppend(line, capacity, ",") && BoundedAppend(line, capacity, record.portId);
   for (std::uint32_t value : record.timingSettings) {
-    line += ',';
-    AppendNumber(line, AsSigned(value));
+    fits = fits && BoundedAppend(line, capacity, ",") && AppendDecimal(line, capacity, AsSigned(value), 0);
   }
-  line += '\n';
-  return line;
+  return fits && BoundedAppend(line, capacity, "\n");
 }
 
-void WritePortsFile(const std::wstring& workFolder) {
-  const std::wstring path = workFolder + L"PORTS.dat";
-  // Text mode: every "\n" reaches the disk as CR LF, which is what the setup expects.
-  FILE* file = _wfopen(path.c_str(), L"wt");
-  if (file == nullptr) return;
-  std::fputs("[PORTS]\n", file);
-  for (const UsbPortAssignment& record : CollectUsbPortAssignments()) {
-    std::fputs(FormatUsbLine(record).c_str(), file);
-  }
-  std::fputs("[PRTVO]\n", file);
-  for (const EmulatorPortRecord& record : CollectEmulatorPorts()) {
-    std::fputs(FormatEmulatorLine(record).c_str(), file);
-  }
-  std::fclose(file);
+void WritePortsFile(const wchar_t* workFolder) {
+  wchar_t path[MAX_PATH];
+  if (!BoundedCopy(path, MAX_PATH, workFolder) || !BoundedAppend(path, MAX_PATH, L"PORTS.dat")) return;
+  PortsFile file;
+  file.used = 0;
+  // Shared as the runtime's fopen shares it.
+  file.handle = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file.handle == INVALID_HANDLE_VALUE) return;
+  Put(file, "[PORTS]\n");
+  ForEachUsbPortAssignment(PutUsbLine, &file);
+  Put(file, "[PRTVO]\n");
+  ForEachEmulatorPort(PutEmulatorLine, &file);
+  Flush(file);
+  CloseHandle(file.handle);
 }

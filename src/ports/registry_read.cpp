@@ -1,5 +1,7 @@
 #include "ports/registry_read.h"
 
+#include "common/bounded_text.h"
+
 namespace {
 
 EnumKeyFunction g_enumKey = &RegEnumKeyExA;
@@ -10,15 +12,15 @@ void SetEnumKeyFunctionForTesting(EnumKeyFunction function) {
   g_enumKey = function != nullptr ? function : &RegEnumKeyExA;
 }
 
-HKEY OpenMachineKeyForRead(const std::string& path) {
+HKEY OpenMachineKeyForRead(const char* path) {
   HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
     return nullptr;
   }
   return key;
 }
 
-SubKeyStep EnumerateSubKey(HKEY key, DWORD index, std::string& name) {
+SubKeyStep EnumerateSubKey(HKEY key, DWORD index, char (&name)[kRegistryTextBytes]) {
   char buffer[kRegistryTextBytes];
   DWORD length = kRegistryTextBytes;
   FILETIME lastWrite;
@@ -26,23 +28,26 @@ SubKeyStep EnumerateSubKey(HKEY key, DWORD index, std::string& name) {
   if (result == ERROR_SUCCESS) {
     // The length excludes the NUL; a name that claims not to fit is skipped, not trusted.
     if (length >= kRegistryTextBytes) return SubKeyStep::kSkip;
-    name.assign(buffer, length);
+    BoundedCopyPart(name, kRegistryTextBytes, buffer, length);
     return SubKeyStep::kFound;
   }
   if (result == ERROR_MORE_DATA) return SubKeyStep::kSkip;
   return SubKeyStep::kEnd;
 }
 
-bool TextFromValueBytes(const char* data, DWORD size, DWORD capacity, std::string& text) {
+bool TextFromValueBytes(const char* data, DWORD size, DWORD capacity, char (&text)[kRegistryTextBytes]) {
   if (size > capacity) return false;
-  DWORD length = 0;
-  while (length < size && data[length] != '\0') ++length;
+  const DWORD length = static_cast<DWORD>(BoundedLength(data, size));
   if (length == capacity) return false;
-  text.assign(data, length);
-  return true;
+  return BoundedCopyPart(text, kRegistryTextBytes, data, length);
 }
 
-bool ReadTextValue(HKEY key, const char* valueName, std::string& text) {
+bool JoinKeyPath(char (&path)[kRegistryPathBytes], const char* key, const char* subKey, const char* tail) {
+  return BoundedCopy(path, kRegistryPathBytes, key) && BoundedAppend(path, kRegistryPathBytes, "\\") &&
+         BoundedAppend(path, kRegistryPathBytes, subKey) && BoundedAppend(path, kRegistryPathBytes, tail);
+}
+
+bool ReadTextValue(HKEY key, const char* valueName, char (&text)[kRegistryTextBytes]) {
   char buffer[kRegistryTextBytes] = {};
   DWORD size = kRegistryTextBytes;
   DWORD type = 0;

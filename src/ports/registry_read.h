@@ -3,15 +3,17 @@
 #pragma once
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
-#include <string>
 
 // Bytes offered for every text value and every enumerated sub-key name, terminating NUL included.
 constexpr DWORD kRegistryTextBytes = 260;
+// Bytes for a key path below HKLM: a fixed key, a sub-key name of up to 259 bytes and a tail.
+constexpr std::size_t kRegistryPathBytes = 520;
 
 // Opens HKLM\path for reading (no WOW64 view flag: the Enum tree is not redirected). nullptr when
 // the key cannot be opened; the caller closes a key it gets.
-HKEY OpenMachineKeyForRead(const std::string& path);
+HKEY OpenMachineKeyForRead(const char* path);
 
 enum class SubKeyStep {
   kFound,  // name holds the sub-key's name
@@ -21,15 +23,15 @@ enum class SubKeyStep {
 
 // The sub-key at index. Only an over-long name is skipped: any other failure ends the walk, so a
 // key deleted while we walk it cannot keep us looping.
-SubKeyStep EnumerateSubKey(HKEY key, DWORD index, std::string& name);
+SubKeyStep EnumerateSubKey(HKEY key, DWORD index, char (&name)[kRegistryTextBytes]);
 
 // Calls visit(name) for every readable sub-key of HKLM\path, in enumeration order; nothing when
 // the key cannot be opened.
 template <typename Visit>
-void ForEachSubKey(const std::string& path, Visit visit) {
+void ForEachSubKey(const char* path, Visit visit) {
   HKEY key = OpenMachineKeyForRead(path);
   if (key == nullptr) return;
-  std::string name;
+  char name[kRegistryTextBytes];
   for (DWORD index = 0;; ++index) {
     SubKeyStep step = EnumerateSubKey(key, index, name);
     if (step == SubKeyStep::kEnd) break;
@@ -42,7 +44,7 @@ void ForEachSubKey(const std::string& path, Visit visit) {
 // for the buffer, and when the returned bytes hold no NUL and fill the whole buffer: such a text
 // cannot be held with its terminator, so it counts as missing like a longer one. For a
 // REG_MULTI_SZ the text is its first string.
-bool ReadTextValue(HKEY key, const char* valueName, std::string& text);
+bool ReadTextValue(HKEY key, const char* valueName, char (&text)[kRegistryTextBytes]);
 
 // A 4-byte number. False when the read fails or returns fewer than 4 bytes: a shorter value is
 // no number the driver writes, so it counts as missing, as a longer one does.
@@ -50,8 +52,12 @@ bool ReadNumberValue(HKEY key, const char* valueName, std::uint32_t& value);
 
 // Takes the text from the bytes a successful read returned (size of them, within a buffer of
 // capacity bytes), never looking past size. Kept apart so the rule can be tested without a
-// registry.
-bool TextFromValueBytes(const char* data, DWORD size, DWORD capacity, std::string& text);
+// registry. text is left as it was when false.
+bool TextFromValueBytes(const char* data, DWORD size, DWORD capacity, char (&text)[kRegistryTextBytes]);
+
+// HKLM path of the parts joined: key + "\" + subKey, then tail (which brings its own separator).
+// False (path emptied) when it does not fit.
+bool JoinKeyPath(char (&path)[kRegistryPathBytes], const char* key, const char* subKey, const char* tail);
 
 // Signature of RegEnumKeyExA. Tests replace the enumeration to produce names that the registry
 // under test cannot hold; nullptr restores the real function.

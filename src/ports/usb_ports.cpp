@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "ports/registry_read.h"
+#include "common/bounded_text.h"
 
 namespace {
 
@@ -16,18 +16,26 @@ UsbFunctionValues ReadFunction(HKEY parameters, const char* portName, const char
   return values;
 }
 
-void CollectInstance(const std::string& instanceName, std::vector<UsbPortAssignment>& records) {
-  HKEY parameters = OpenMachineKeyForRead(std::string(kUsbDeviceKey) + "\\" + instanceName +
-                                          "\\Device Parameters");
+void Report(std::uint32_t port, std::uint32_t role, const char* instanceName, UsbPortVisit visit,
+           void* context) {
+  UsbPortAssignment record = {port, role, {}};
+  BoundedCopy(record.instanceName, kRegistryTextBytes, instanceName);
+  visit(record, context);
+}
+
+void VisitInstance(const char* instanceName, UsbPortVisit visit, void* context) {
+  char path[kRegistryPathBytes];
+  if (!JoinKeyPath(path, kUsbDeviceKey, instanceName, "\\Device Parameters")) return;
+  HKEY parameters = OpenMachineKeyForRead(path);
   if (parameters == nullptr) return;
   // The driver writes "OrvCuIndex" once it has configured the instance; without it the port
   // values are leftovers and mean nothing.
   std::uint32_t cuIndex = 0;
   if (ReadNumberValue(parameters, "OrvCuIndex", cuIndex)) {
     UsbFunctionValues qx = ReadFunction(parameters, "OrvCOMPortForQX", "OrvEnabledPortQX");
-    if (UsbFunctionYieldsPort(qx)) records.push_back({qx.port, kPortRoleQX, instanceName});
+    if (UsbFunctionYieldsPort(qx)) Report(qx.port, kPortRoleQX, instanceName, visit, context);
     UsbFunctionValues kd = ReadFunction(parameters, "OrvCOMPortForKD", "OrvEnabledPortKD");
-    if (UsbFunctionYieldsPort(kd)) records.push_back({kd.port, kPortRoleKD, instanceName});
+    if (UsbFunctionYieldsPort(kd)) Report(kd.port, kPortRoleKD, instanceName, visit, context);
   }
   RegCloseKey(parameters);
 }
@@ -39,8 +47,6 @@ bool UsbFunctionYieldsPort(const UsbFunctionValues& values) {
   return !values.enabledRead || values.enabled == 1;
 }
 
-std::vector<UsbPortAssignment> CollectUsbPortAssignments() {
-  std::vector<UsbPortAssignment> records;
-  ForEachSubKey(kUsbDeviceKey, [&records](const std::string& instance) { CollectInstance(instance, records); });
-  return records;
+void ForEachUsbPortAssignment(UsbPortVisit visit, void* context) {
+  ForEachSubKey(kUsbDeviceKey, [visit, context](const char* instance) { VisitInstance(instance, visit, context); });
 }

@@ -2,8 +2,8 @@
 // display functions, as its instances left them in their "Device Parameters" keys.
 #pragma once
 #include <cstdint>
-#include <string>
-#include <vector>
+
+#include "ports/registry_read.h"
 
 constexpr std::uint32_t kPortRoleQX = 0;  // printer function
 constexpr std::uint32_t kPortRoleKD = 1;  // customer display function
@@ -11,7 +11,7 @@ constexpr std::uint32_t kPortRoleKD = 1;  // customer display function
 struct UsbPortAssignment {
   std::uint32_t portNumber;  // 1 to 40
   std::uint32_t portRole;    // kPortRoleQX or kPortRoleKD
-  std::string instanceName;  // the instance's sub-key name, as enumerated
+  char instanceName[kRegistryTextBytes];  // the instance's sub-key name, as enumerated
 };
 
 // The values of one function of one instance, as read: a "...Read" flag false means the value
@@ -27,6 +27,8 @@ struct UsbFunctionValues {
 // enable value leaves the port enabled, as drivers that predate the switch never wrote one.
 bool UsbFunctionYieldsPort(const UsbFunctionValues& values);
 
-// Every qualifying port of every instance, in enumeration order, QX before KD within an instance.
-// Empty when no device of the package was ever installed.
-std::vector<UsbPortAssignment> CollectUsbPortAssignments();
+// Calls visit(record, context) for every qualifying port of every instance, in enumeration order,
+// QX before KD within an instance; never when no device of the package was ever installed. The
+// record lives only for the call.
+using UsbPortVisit = void (*)(const UsbPortAssignment& record, void* context);
+void ForEachUsbPortAssignment(UsbPortVisit visit, void* context);

@@ -1,6 +1,6 @@
 #include "run/hidden_window.h"
 
-#include "run/string_table.h"
+#include "common/string_table.h"
 
 namespace {
 DWORD g_childResult = 0;

@@ -1,6 +1,6 @@
 // The texts of the error boxes, in the user's language, and the box itself.
 #pragma once
-#include "run/language.h"
+#include "common/language.h"
 
 struct MessageSet {
   const wchar_t* alreadyRunningText;  // 101

@@ -1,11 +1,12 @@
 #include "run/run_sequence.h"
 
-#include <string>
-
 #include "child/cleanup_library.h"
 #include "child/command_lines.h"
 #include "child/launcher.h"
 #include "child/registry_marks.h"
+#include "common/bounded_text.h"
+#include "common/language.h"
+#include "common/string_table.h"
 #include "payload/catalogue.h"
 #include "payload/delete_tree.h"
 #include "payload/leftover_folders.h"
@@ -16,11 +17,9 @@
 #include "run/command_line.h"
 #include "run/dll_search.h"
 #include "run/hidden_window.h"
-#include "run/language.h"
 #include "run/messages.h"
 #include "run/result_codes.h"
 #include "run/startup_checks.h"
-#include "run/string_table.h"
 
 namespace {
 
@@ -29,7 +28,7 @@ struct RunState {
   MessageSet messages = {};
   RunSwitches switches;
   HWND window = nullptr;
-  std::wstring resultWindowArg;
+  wchar_t resultWindowArg[kResultWindowArgCapacity] = {};
 };
 
 void ShowErrorIfInteractive(const RunState& run) {
@@ -52,7 +51,9 @@ bool PassChecksBeforeWindow(RunState& run) {
 }
 
 bool PassChecksAfterWindow(RunState& run, const wchar_t* commandLine) {
-  run.resultCode = CheckSingleInstance(LoadTableString(kInstallerNameId));
+  wchar_t mutexName[MAX_PATH];
+  LoadTableString(kInstallerNameId, mutexName, MAX_PATH);
+  run.resultCode = CheckSingleInstance(mutexName);
   if (run.resultCode == kResultSuccess && !IsAdministrator()) run.resultCode = kResultNotAdministrator;
   // A bad port pair outranks the earlier codes: a script learns about its own mistake first.
   run.resultCode =
@@ -71,18 +72,22 @@ void RunInstallPath(RunState& run, const wchar_t* commandLine) {
     return;
   }
   DeployPayload(kInstallPayload, work);
+  wchar_t setupName[MAX_PATH];
+  LoadTableString(kSetupNameId, setupName, MAX_PATH);
   wchar_t setupPath[MAX_PATH];
-  if (!BuildProgramPath(setupPath, work.path, LoadTableString(kSetupNameId).c_str()) ||
-      !PathExists(setupPath)) {
+  if (!BuildProgramPath(setupPath, work.path, setupName) || !PathExists(setupPath)) {
     // Left on disk on purpose: what did arrive helps to find out why the setup did not.
     CloseHandle(work.guard);
     run.resultCode = kResultInstallFailed;
     return;
   }
   WritePortsFile(work.path);
-  const std::wstring arguments =
-      ComposeSetupArguments(run.switches.setupSwitches, run.resultWindowArg, commandLine);
-  if (RunChildAndWait(setupPath, arguments.c_str(), arguments.size(), run.window) == kChildStartFailed) {
+  // Arguments that do not fit could not have been started either.
+  wchar_t arguments[kChildCommandLineCapacity];
+  if (!ComposeSetupArguments(arguments, kChildCommandLineCapacity, run.switches.setupSwitches,
+                             run.resultWindowArg, commandLine) ||
+      RunChildAndWait(setupPath, arguments, BoundedLength(arguments, kChildCommandLineCapacity),
+                      run.window) == kChildStartFailed) {
     run.resultCode = kResultInstallFailed;
   }
   // The marks tell a later run which driver mode is installed, whatever the setup made of it.
@@ -98,12 +103,14 @@ void RunRemovalPath(RunState& run) {
     return;
   }
   DeployPayload(kRemovalPayload, work);
+  wchar_t emulatorSetupName[MAX_PATH];
+  wchar_t libraryName[MAX_PATH];
+  LoadTableString(ChooseEmulatorSetupNameId(), emulatorSetupName, MAX_PATH);
+  LoadTableString(kCleanupLibraryNameId, libraryName, MAX_PATH);
   wchar_t emulatorSetupPath[MAX_PATH];
   wchar_t libraryPath[MAX_PATH];
-  const bool setupPathFits = BuildProgramPath(
-      emulatorSetupPath, work.path, LoadTableString(ChooseEmulatorSetupNameId()).c_str());
-  const bool libraryPathFits =
-      BuildProgramPath(libraryPath, work.path, LoadTableString(kCleanupLibraryNameId).c_str());
+  const bool setupPathFits = BuildProgramPath(emulatorSetupPath, work.path, emulatorSetupName);
+  const bool libraryPathFits = BuildProgramPath(libraryPath, work.path, libraryName);
   // Both are tested, the program first, so that neither is used half-delivered.
   const bool setupPresent = setupPathFits && PathExists(emulatorSetupPath);
   const bool libraryPresent = libraryPathFits && PathExists(libraryPath);
@@ -144,7 +151,7 @@ int RunInstaller(HINSTANCE instance, const wchar_t* commandLine) {
   if (!PassChecksBeforeWindow(run)) return run.resultCode;
   run.window = CreateHiddenWindow(instance);
   if (run.window == nullptr) return kResultSuccess;
-  run.resultWindowArg = BuildResultWindowArg(run.window);
+  BuildResultWindowArg(run.window, run.resultWindowArg, kResultWindowArgCapacity);
   if (!PassChecksAfterWindow(run, commandLine)) return run.resultCode;
   if (run.switches.runMode == Removal) {
     RunRemovalPath(run);

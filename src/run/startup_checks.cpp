@@ -1,7 +1,5 @@
 #include "run/startup_checks.h"
 
-#include <vector>
-
 #include "run/result_codes.h"
 
 GetVersionExWFunction gGetVersionExW = &::GetVersionExW;
@@ -11,6 +9,9 @@ namespace {
 
 const wchar_t kKernelModeServiceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\OrvCe";
 const wchar_t kEmulatorServiceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\OrvikPEService";
+// Room for the groups of the largest token Windows issues by default (MaxTokenSize, 48,000
+// bytes); held on the stack, in DWORDs so that the SID pointers inside stay aligned.
+constexpr DWORD kTokenGroupsCapacity = 48000;
 
 // Only whether the value reads into 4 bytes counts, not its type or data: a longer value fails the
 // query and so counts as no mark.
@@ -50,9 +51,11 @@ bool TokenListsAdministrators(HANDLE token) {
       GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
     return false;
   }
-  // DWORD elements keep the SID pointers inside the buffer aligned.
-  std::vector<DWORD> buffer((size + sizeof(DWORD) - 1) / sizeof(DWORD));
-  if (!GetTokenInformation(token, TokenGroups, buffer.data(), size, &size)) return false;
+  // A token with more groups than that is refused like an unreadable one.
+  DWORD buffer[kTokenGroupsCapacity / sizeof(DWORD)];
+  if (size > sizeof buffer || !GetTokenInformation(token, TokenGroups, buffer, size, &size)) {
+    return false;
+  }
 
   SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
   PSID administrators = nullptr;
@@ -61,7 +64,7 @@ bool TokenListsAdministrators(HANDLE token) {
     return false;
   }
   const bool member =
-      GroupsListSid(*reinterpret_cast<const TOKEN_GROUPS*>(buffer.data()), administrators);
+      GroupsListSid(*reinterpret_cast<const TOKEN_GROUPS*>(buffer), administrators);
   FreeSid(administrators);
   return member;
 }
@@ -89,14 +92,14 @@ int CheckWindowsVersion() {
   return version.dwMajorVersion >= 5 ? kResultSuccess : kResultUnsupportedOs;
 }
 
-int CheckSingleInstance(const std::wstring& name) {
+int CheckSingleInstance(const wchar_t* name) {
   // The handle is never closed: the system releases the mutex when this process ends.
-  const HANDLE mutex = CreateMutexW(nullptr, FALSE, name.c_str());
+  const HANDLE mutex = CreateMutexW(nullptr, FALSE, name);
   if (mutex == nullptr) return kResultAlreadyRunning;
   if (GetLastError() != ERROR_ALREADY_EXISTS) return kResultSuccess;
   // The first instance's hidden window has the name as its class; the user is probably looking
   // for that installer, so it comes to the front.
-  const HWND other = FindWindowW(name.c_str(), nullptr);
+  const HWND other = FindWindowW(name, nullptr);
   if (other != nullptr) SetForegroundWindow(other);
   return kResultAlreadyRunning;
 }

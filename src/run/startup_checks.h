@@ -1,7 +1,6 @@
 // The checks a run makes before it writes anything. Each returns 0 (pass) or its result code; the
 // run sequence shows the boxes and decides when to stop.
 #pragma once
-#include <string>
 #include <windows.h>
 
 #include "run/command_line.h"
@@ -22,7 +21,7 @@ int CheckWindowsVersion();
 // keeps a second installer out of the fixed WorkFolder until this one has ended. When another
 // instance holds the name, that instance's window (whose class has the same name) is brought to
 // the front. 0 or kResultAlreadyRunning.
-int CheckSingleInstance(const std::wstring& name);
+int CheckSingleInstance(const wchar_t* name);
 
 // True when groups lists sid, whatever the group's attributes: a deny-only membership counts.
 bool GroupsListSid(const TOKEN_GROUPS& groups, PSID sid);

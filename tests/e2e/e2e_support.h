@@ -137,10 +137,10 @@ inline std::wstring InstallerUnderTest() {
 class InstallerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    DeleteFolderTree(WorkFolder());
+    DeleteFolderTree(WorkFolder().c_str());
     ASSERT_FALSE(Exists(WorkFolder())) << "a work folder from an earlier run could not be removed";
   }
-  void TearDown() override { DeleteFolderTree(WorkFolder()); }
+  void TearDown() override { DeleteFolderTree(WorkFolder().c_str()); }
 
   std::wstring RecordPath() const { return records_ / L"setup-record.txt"; }
   std::wstring RemovalLogPath() const { return records_ / L"removal-log.txt"; }

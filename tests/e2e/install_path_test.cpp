@@ -240,7 +240,7 @@ TEST_F(OtherTempFolder, BlanksInTheTemporaryFolderStartTheRealSetupNotAPlantedPr
   CloseHandle(child.hProcess);
   CloseHandle(child.hThread);
   ASSERT_EQ(Narrow(planted), Recorded("module_path")) << "this system does not try the blank-cut name";
-  ASSERT_TRUE(DeleteFolderTree(work));
+  ASSERT_TRUE(DeleteFolderTree(work.c_str()));
   DeleteFileW(RecordPath().c_str());
 
   runner::RunReport report = Run(L"-s1", TempIs(temp));

@@ -168,7 +168,7 @@ TEST_F(KernelModeMarksRun, RunsThatStartNoSetupWriteNone) {
   Marks marks = ReadMarks();
   EXPECT_FALSE(marks.customerType.present) << "setup.exe missing";
   EXPECT_FALSE(marks.kernelMode.present) << "setup.exe missing";
-  DeleteFolderTree(WorkFolder());
+  DeleteFolderTree(WorkFolder().c_str());
 
   runner::RunReport removal = Run(L"-u3 -KM -mode2");
   EXPECT_EQ(0u, removal.exit_code);

@@ -158,7 +158,7 @@ TEST_F(PortsFile, AFileLeftByAnEarlierRunIsReplacedEntirely) {
   };
   for (const Row& row : rows) {
     seeds_.RemoveSeeds();
-    DeleteFolderTree(WorkFolder());
+    DeleteFolderTree(WorkFolder().c_str());
     if (row.seedWorkedExample) SeedWorkedExample();
     ASSERT_FALSE(HasFatalFailure()) << row.what;
     ASSERT_TRUE(CreateDirectoryW(WorkFolder().c_str(), nullptr)) << row.what;

@@ -50,7 +50,7 @@ const wchar_t kShellFoldersKey[] =
 class LeftoverFolders {
  public:
   LeftoverFolders() {
-    DeleteFolderTree(root_);
+    DeleteFolderTree(root_.c_str());
     CreateDirectoryW(root_.c_str(), nullptr);
     CreateDirectoryW(ProgramFiles().c_str(), nullptr);
     CreateDirectoryW((root_ + L"\\Start Menu").c_str(), nullptr);
@@ -59,7 +59,7 @@ class LeftoverFolders {
           SetText(HKEY_LOCAL_MACHINE, kShellFoldersKey, L"Common Programs", REG_EXPAND_SZ,
                   L"%PORTIVO_E2E_START_MENU%");
   }
-  ~LeftoverFolders() { DeleteFolderTree(root_); }
+  ~LeftoverFolders() { DeleteFolderTree(root_.c_str()); }
   LeftoverFolders(const LeftoverFolders&) = delete;
   LeftoverFolders& operator=(const LeftoverFolders&) = delete;
 
@@ -98,7 +98,7 @@ class Removal : public InstallerTest {
 
   // Between the rows of one case: no work folder, no logs of the previous row.
   void Reset() {
-    DeleteFolderTree(WorkFolder());
+    DeleteFolderTree(WorkFolder().c_str());
     DeleteFileW(RemovalLogPath().c_str());
     DeleteFileW(RecordPath().c_str());
   }
@@ -181,7 +181,7 @@ TEST_F(Removal, MissingLibraryOrEmulatorSetupFailsBeforeAnythingRuns) {
   };
   for (const Row& row : rows) {
     Reset();
-    DeleteFolderTree(folders_.ProgramFolder());
+    DeleteFolderTree(folders_.ProgramFolder().c_str());
     ASSERT_TRUE(CreateDirectoryW(folders_.ProgramFolder().c_str(), nullptr));
     const std::wstring installer = Variant(row.removed, nullptr);
     runner::RunReport report = RunRemoval(L"-u3", {}, installer);
@@ -267,7 +267,7 @@ TEST_F(Removal, EmptyProductFoldersGoAndOthersStayAsTheyWere) {
       EXPECT_EQ(e.content != Content::kNone && !e.goes, Exists(e.path)) << label;
       if (Exists(e.path)) EXPECT_EQ(e.before, ListTree(e.path, true)) << label;
       DeleteFileW((e.path + L"\\.x").c_str());  // the tree deletion leaves dot names
-      DeleteFolderTree(e.path);
+      DeleteFolderTree(e.path.c_str());
     }
   }
 }

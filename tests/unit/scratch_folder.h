@@ -30,7 +30,7 @@ class ScratchFolder {
   // True when the folder and everything in it are gone.
   bool Remove() {
     if (GetFileAttributesW(path_.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
-    DeleteFolderTree(path_);
+    DeleteFolderTree(path_.c_str());
     return GetFileAttributesW(path_.c_str()) == INVALID_FILE_ATTRIBUTES;
   }
 

@@ -4,11 +4,21 @@
 
 #include <string>
 
+namespace {
+
+std::wstring ResultWindowArg(LONG_PTR handle) {
+  wchar_t text[kResultWindowArgCapacity];
+  EXPECT_TRUE(BuildResultWindowArg(reinterpret_cast<HWND>(handle), text, kResultWindowArgCapacity));
+  return text;
+}
+
+}  // namespace
+
 TEST(ChildCommandLines, ResultWindowArgIsSignedDecimal) {
-  EXPECT_EQ(L"/W32:131234:1024", BuildResultWindowArg(reinterpret_cast<HWND>(131234)));
-  EXPECT_EQ(L"/W32:7:1024", BuildResultWindowArg(reinterpret_cast<HWND>(7)));
+  EXPECT_EQ(L"/W32:131234:1024", ResultWindowArg(131234));
+  EXPECT_EQ(L"/W32:7:1024", ResultWindowArg(7));
   // Only the length changes with more digits; a handle with the top bit set reads negative.
-  EXPECT_EQ(L"/W32:-2:1024", BuildResultWindowArg(reinterpret_cast<HWND>(static_cast<LONG_PTR>(-2))));
+  EXPECT_EQ(L"/W32:-2:1024", ResultWindowArg(-2));
 }
 
 TEST(ChildCommandLines, SetupArgumentsTable) {
@@ -24,9 +34,16 @@ TEST(ChildCommandLines, SetupArgumentsTable) {
       {L"/clone_wait", L"a\"b", L"/clone_wait \"/W32:131234:1024 a\"b\""},
   };
   for (const Row& row : rows) {
-    EXPECT_EQ(row.expected, ComposeSetupArguments(row.switches, window, row.commandLine))
-        << (row.commandLine ? row.commandLine : L"(null)");
+    wchar_t arguments[1024];
+    EXPECT_TRUE(ComposeSetupArguments(arguments, 1024, row.switches, window.c_str(), row.commandLine));
+    EXPECT_EQ(row.expected, std::wstring(arguments)) << (row.commandLine ? row.commandLine : L"(null)");
   }
+  // Arguments that would not fit the child's command line are refused whole, not cut.
+  // '/clone_wait "/W32:131234:1024 x"' is 32 characters.
+  wchar_t arguments[33];
+  EXPECT_TRUE(ComposeSetupArguments(arguments, 33, L"/clone_wait", window.c_str(), L"x"));
+  EXPECT_FALSE(ComposeSetupArguments(arguments, 33, L"/clone_wait", window.c_str(), L"xy"));
+  EXPECT_EQ(L'\0', arguments[0]);
 }
 
 TEST(ChildCommandLines, LanguageSwitchUsesTheWholeId) {

@@ -14,7 +14,14 @@ TEST(Launcher, ProgramFileEndsAtTheLastExeFollowedByABlank) {
       {L"C:\\Documents and Settings\\u\\setup.exe", L"C:\\Documents and Settings\\u\\setup.exe"},
       {L"C:\\x.EXE /x", L"C:\\x.EXE /x"},  // case-sensitive: no split
   };
-  for (const Row& row : rows) EXPECT_EQ(row.program, ProgramFileOf(row.path)) << row.path;
+  for (const Row& row : rows) {
+    wchar_t program[MAX_PATH];
+    EXPECT_TRUE(ProgramFileOf(row.path, program, MAX_PATH)) << row.path;
+    EXPECT_EQ(std::wstring(row.program), program) << row.path;
+  }
+  wchar_t small[8];
+  EXPECT_TRUE(ProgramFileOf(L"a.exe b", small, 6));
+  EXPECT_FALSE(ProgramFileOf(L"ab.exe b", small, 6));
 }
 
 TEST(Launcher, CommandLineFitsUpTo1024UnitsWithItsTerminator) {

@@ -17,12 +17,12 @@ TEST(DeleteFolderTree, RemovesNestedAndReadOnlyEntries) {
   ASSERT_TRUE(WriteTestFile(root + L"\\sub\\deeper\\b.txt", "b"));
   SetFileAttributesW((root + L"\\a.txt").c_str(), FILE_ATTRIBUTE_READONLY);
   SetFileAttributesW((root + L"\\sub").c_str(), FILE_ATTRIBUTE_READONLY);
-  EXPECT_TRUE(DeleteFolderTree(root));
+  EXPECT_TRUE(DeleteFolderTree(root.c_str()));
   EXPECT_FALSE(Exists(root));
   // A trailing separator, as the WorkFolder has, works the same.
   CreateDirectoryW(root.c_str(), nullptr);
   ASSERT_TRUE(WriteTestFile(root + L"\\c.txt", "c"));
-  EXPECT_TRUE(DeleteFolderTree(root + L"\\"));
+  EXPECT_TRUE(DeleteFolderTree((root + L"\\").c_str()));
   EXPECT_FALSE(Exists(root));
   EXPECT_TRUE(folder.Remove());
 }
@@ -31,7 +31,7 @@ TEST(DeleteFolderTree, EntriesWithALeadingDotStayAndKeepTheFolder) {
   ScratchFolder folder;
   ASSERT_TRUE(WriteTestFile(folder / L".keep", "k"));
   ASSERT_TRUE(WriteTestFile(folder / L"gone.txt", "g"));
-  EXPECT_FALSE(DeleteFolderTree(folder.path()));
+  EXPECT_FALSE(DeleteFolderTree(folder.path().c_str()));
   EXPECT_TRUE(Exists(folder / L".keep"));
   EXPECT_FALSE(Exists(folder / L"gone.txt"));
   DeleteFileW((folder / L".keep").c_str());
@@ -40,7 +40,7 @@ TEST(DeleteFolderTree, EntriesWithALeadingDotStayAndKeepTheFolder) {
 
 TEST(DeleteFolderTree, MissingFolderIsReportedNotCreated) {
   ScratchFolder folder;
-  EXPECT_FALSE(DeleteFolderTree(folder / L"absent"));
+  EXPECT_FALSE(DeleteFolderTree((folder / L"absent").c_str()));
   EXPECT_FALSE(Exists(folder / L"absent"));
 }
 
@@ -63,12 +63,12 @@ TEST(DeleteFolderTree, NeverFollowsALinkedFolder) {
   // Windows removes a link to a folder with RemoveDirectoryW; Wine 8 has no call that unlinks a
   // Unix symbolic link to a folder, so there the link stays and the deletion reports failure.
   // What must never happen, anywhere, is a deletion behind the link.
-  const bool removed = DeleteFolderTree(work);
+  const bool removed = DeleteFolderTree(work.c_str());
   EXPECT_EQ(removed, !Exists(work));
   EXPECT_EQ("keep me", ReadTestFile(outside + L"\\precious.txt"));
 
   // When the folder to delete is itself a link, only the link is touched.
   const std::wstring rootLink = root + L"\\work-as-link";
-  EXPECT_EQ(DeleteFolderTree(rootLink), !Exists(rootLink));
+  EXPECT_EQ(DeleteFolderTree(rootLink.c_str()), !Exists(rootLink));
   EXPECT_EQ("keep me", ReadTestFile(outside + L"\\precious.txt"));
 }

@@ -40,6 +40,18 @@ class LeftoverFoldersTest : public testing::Test {
   ScratchFolder folder_;
 };
 
+std::wstring ProgramFiles() {
+  wchar_t folder[MAX_PATH];
+  EXPECT_EQ(GetProgramFilesFolder(folder), folder[0] != L'\0');
+  return folder;
+}
+
+std::wstring CommonPrograms() {
+  wchar_t folder[MAX_PATH];
+  EXPECT_EQ(GetCommonProgramsFolder(folder), folder[0] != L'\0');
+  return folder;
+}
+
 // Removal clears the folder's attributes first, so a hidden mark that has gone shows that removal
 // was tried; one that stays shows the folder was left untouched.
 TEST_F(LeftoverFoldersTest, RemoveFolderIfEmpty) {
@@ -61,7 +73,7 @@ TEST_F(LeftoverFoldersTest, RemoveFolderIfEmpty) {
     Make(row.entries);
     const std::wstring folder = Path(row.entries[0]);
     ASSERT_TRUE(SetFileAttributesW(folder.c_str(), kMarked));
-    EXPECT_EQ(row.removed, RemoveFolderIfEmpty(Path(row.asked))) << row.asked;
+    EXPECT_EQ(row.removed, RemoveFolderIfEmpty(Path(row.asked).c_str())) << row.asked;
     EXPECT_EQ(row.removed, !Exists(folder)) << row.asked;
     for (std::size_t i = 1; i < row.entries.size(); ++i) EXPECT_TRUE(Exists(Path(row.entries[i])));
     if (!row.removed) {
@@ -69,7 +81,7 @@ TEST_F(LeftoverFoldersTest, RemoveFolderIfEmpty) {
     }
   }
   DeleteFileW(Path(L"dotted\\.hidden").c_str());
-  EXPECT_FALSE(RemoveFolderIfEmpty(Path(L"never made")));
+  EXPECT_FALSE(RemoveFolderIfEmpty(Path(L"never made").c_str()));
   EXPECT_FALSE(RemoveFolderIfEmpty(L""));
 }
 
@@ -77,19 +89,19 @@ TEST_F(LeftoverFoldersTest, FoldersComeFromTheRegistryExpanded) {
   SetEnvironmentVariableW(L"PORTIVO_TEST_BASE", folder_.path().c_str());
   PointAt(kProgramFilesKey, kProgramFilesValue, REG_EXPAND_SZ, L"%PORTIVO_TEST_BASE%\\programs");
   PointAt(kShellFoldersKey, kCommonProgramsValue, REG_EXPAND_SZ, L"%PORTIVO_TEST_BASE%\\menu");
-  EXPECT_EQ(GetProgramFilesFolder(), Path(L"programs"));
-  EXPECT_EQ(GetCommonProgramsFolder(), Path(L"menu"));
+  EXPECT_EQ(ProgramFiles(), Path(L"programs"));
+  EXPECT_EQ(CommonPrograms(), Path(L"menu"));
   PointAt(kProgramFilesKey, kProgramFilesValue, REG_SZ, L"C:\\plain");  // the type is not looked at
-  EXPECT_EQ(GetProgramFilesFolder(), L"C:\\plain");
+  EXPECT_EQ(ProgramFiles(), L"C:\\plain");
 
   testreg::DeleteValue(HKEY_LOCAL_MACHINE, kProgramFilesKey, kProgramFilesValue);
   testreg::DeleteValue(HKEY_LOCAL_MACHINE, kShellFoldersKey, kCommonProgramsValue);
-  EXPECT_EQ(GetProgramFilesFolder(), L"");
-  EXPECT_EQ(GetCommonProgramsFolder(), L"");
+  EXPECT_EQ(ProgramFiles(), L"");
+  EXPECT_EQ(CommonPrograms(), L"");
   // Longer than the 260-character buffer once expanded.
   SetEnvironmentVariableW(L"PORTIVO_TEST_BASE", std::wstring(200, L'x').c_str());
   PointAt(kProgramFilesKey, kProgramFilesValue, REG_EXPAND_SZ, L"C:\\%PORTIVO_TEST_BASE%\\%PORTIVO_TEST_BASE%");
-  EXPECT_EQ(GetProgramFilesFolder(), L"");
+  EXPECT_EQ(ProgramFiles(), L"");
 }
 
 TEST_F(LeftoverFoldersTest, LeftoverFoldersGoOnlyWhenEmpty) {

@@ -77,7 +77,9 @@ class EmulatorPortsTest : public PortRegistryTest {
       SeedInstance(row.instance, row.seeds);
       std::vector<std::string> lines;
       for (const EmulatorPortRecord& record : CollectEmulatorPorts()) {
-        std::string line = FormatEmulatorLine(record);
+        char text[kPortsLineCapacity];
+        EXPECT_TRUE(FormatEmulatorLine(record, text, kPortsLineCapacity));
+        std::string line = text;
         lines.push_back(line.substr(0, line.size() - 1));
       }
       EXPECT_EQ(row.expectedLines, lines) << row.what;

@@ -8,7 +8,23 @@
 #include <string>
 #include <vector>
 
+#include "ports/emulator_ports.h"
+#include "ports/usb_ports.h"
+
 namespace ports_test {
+
+// The walks' records gathered as the tests compare them.
+struct UsbRecord {
+  std::uint32_t portNumber;
+  std::uint32_t portRole;
+  std::string instanceName;
+  bool operator==(const UsbRecord& other) const {
+    return portNumber == other.portNumber && portRole == other.portRole &&
+           instanceName == other.instanceName;
+  }
+};
+std::vector<UsbRecord> CollectUsbPortAssignments();
+std::vector<EmulatorPortRecord> CollectEmulatorPorts();
 
 extern const char kUsbDeviceKey[];  // ...\Enum\USB\Vid_3c9e&Pid_0202
 extern const char kPortsKey[];      // ...\Enum\Root\PORTS

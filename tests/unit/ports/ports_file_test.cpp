@@ -1,21 +1,37 @@
 #include "ports/ports_file.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include "port_registry_seed.h"
 #include "scratch_folder.h"
 
 namespace ports_test {
 namespace {
 
+std::string UsbLine(const UsbPortAssignment& record) {
+  char line[kPortsLineCapacity];
+  EXPECT_TRUE(FormatUsbLine(record, line, kPortsLineCapacity));
+  return line;
+}
+
+std::string EmulatorLine(const EmulatorPortRecord& record) {
+  char line[kPortsLineCapacity];
+  EXPECT_TRUE(FormatEmulatorLine(record, line, kPortsLineCapacity));
+  return line;
+}
+
 EmulatorPortRecord Emulator(const std::string& name, std::int32_t instance, std::int32_t driver,
                             std::vector<std::uint32_t> line, const std::string& id,
                             std::vector<std::uint32_t> timing) {
   EmulatorPortRecord record;
-  record.portName = name;
+  EXPECT_LT(name.size(), sizeof record.portName);
+  std::copy(name.c_str(), name.c_str() + name.size() + 1, record.portName);
   record.instanceNumber = instance;
   record.driverIndex = driver;
   for (int i = 0; i < kLineSettingCount; ++i) record.lineSettings[i] = line.at(i);
-  record.portId = id;
+  EXPECT_LT(id.size(), sizeof record.portId);
+  std::copy(id.c_str(), id.c_str() + id.size() + 1, record.portId);
   for (int i = 0; i < kTimingSettingCount; ++i) record.timingSettings[i] = timing.at(i);
   return record;
 }
@@ -29,7 +45,7 @@ TEST(PortsLineTest, UsbLines) {
       {{40, kPortRoleQX, "5&2b,x=y"}, "40=0,5&2b,x=y\n"}, {{1, kPortRoleKD, ""}, "1=1,\n"},
       {{12, kPortRoleQX, "\xe9\x81"}, "12=0,\xe9\x81\n"},
   };
-  for (const Row& row : rows) EXPECT_EQ(row.expected, FormatUsbLine(row.record));
+  for (const Row& row : rows) EXPECT_EQ(row.expected, UsbLine(row.record));
 }
 
 TEST(PortsLineTest, EmulatorLines) {
@@ -55,7 +71,7 @@ TEST(PortsLineTest, EmulatorLines) {
       {Emulator("", 1, 1, zeros, "%s%d", zeros),
        "=0001,0001,0,0,0,0,0,0,0,0,%s%d,0,0,0,0,0,0,0,0\n"},
   };
-  for (const Row& row : rows) EXPECT_EQ(row.expected, FormatEmulatorLine(row.record));
+  for (const Row& row : rows) EXPECT_EQ(row.expected, EmulatorLine(row.record));
 }
 
 // Each test writes into a folder of its own; WritePortsFile takes it with its separator.
@@ -70,7 +86,7 @@ const char kHeadersOnly[] = "[PORTS]\r\n[PRTVO]\r\n";
 
 TEST_F(PortsFileTest, EmptyRegistryGivesTheTwoHeadersReplacingAnEarlierFile) {
   ASSERT_TRUE(WriteTestFile(PortsPath(), std::string(1000, 'x')));
-  WritePortsFile(Folder());
+  WritePortsFile(Folder().c_str());
   EXPECT_EQ(std::string(kHeadersOnly), ReadTestFile(PortsPath()));
   EXPECT_EQ(18u, ReadTestFile(PortsPath()).size());
 }
@@ -102,7 +118,7 @@ TEST_F(PortsFileTest, WorkedExample) {
   SetValue(PortInstance("0003"), "HardwareID", REG_MULTI_SZ, Multi({"umdf\\orvikportemulator"}));
   SetValue(PortParameters("0003"), "PortName", REG_SZ, Text("COM12"));
 
-  WritePortsFile(Folder());
+  WritePortsFile(Folder().c_str());
   const std::string written = ReadTestFile(PortsPath());
   EXPECT_EQ("[PORTS]\r\n"
             "3=0,A1B2C3D4\r\n"
@@ -116,14 +132,14 @@ TEST_F(PortsFileTest, WorkedExample) {
 
 TEST_F(PortsFileTest, AFileThatCannotBeCreatedIsLeftOut) {
   const std::wstring missing = folder_ / L"missing\\";
-  WritePortsFile(missing);
+  WritePortsFile(missing.c_str());
   EXPECT_FALSE(Exists(missing));
 
   // A folder standing where the file should be.
   ASSERT_TRUE(CreateDirectoryW(PortsPath().c_str(), nullptr));
   SetNumber(UsbParameters("A1B2C3D4"), "OrvCuIndex", 0);
   SetNumber(UsbParameters("A1B2C3D4"), "OrvCOMPortForQX", 3);
-  WritePortsFile(Folder());
+  WritePortsFile(Folder().c_str());
   EXPECT_TRUE(GetFileAttributesW(PortsPath().c_str()) & FILE_ATTRIBUTE_DIRECTORY);
   EXPECT_TRUE(RemoveDirectoryW(PortsPath().c_str())) << "something was written into it";
 }

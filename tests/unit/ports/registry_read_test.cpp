@@ -29,10 +29,10 @@ TEST(PortTextBytesTest, TextEndsAtTheFirstNulOrTheReturnedBytes) {
     // The buffer ends right after the returned bytes, with no NUL behind them to lean on.
     std::vector<char> buffer(row.data.begin(), row.data.end());
     buffer.resize(260, 'z');
-    std::string text = "unchanged";
+    char text[260] = "unchanged";
     EXPECT_EQ(row.expectedRead, TextFromValueBytes(buffer.data(), row.size, 260, text)) << row.what;
     if (row.expectedRead) {
-      EXPECT_EQ(row.expected, text) << row.what;
+      EXPECT_EQ(row.expected, std::string(text)) << row.what;
     }
   }
 }
@@ -88,7 +88,7 @@ class PortEnumerationTest : public PortRegistryTest {
   }
   static std::vector<std::uint32_t> UsbPorts() {
     std::vector<std::uint32_t> ports;
-    for (const UsbPortAssignment& r : CollectUsbPortAssignments()) ports.push_back(r.portNumber);
+    for (const UsbRecord& r : CollectUsbPortAssignments()) ports.push_back(r.portNumber);
     return ports;
   }
 };

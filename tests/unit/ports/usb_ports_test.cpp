@@ -4,17 +4,11 @@
 
 #include "port_registry_seed.h"
 
-// Found by argument lookup, so beside the record's own namespace.
-static bool operator==(const UsbPortAssignment& a, const UsbPortAssignment& b) {
-  return a.portNumber == b.portNumber && a.portRole == b.portRole &&
-         a.instanceName == b.instanceName;
-}
+namespace ports_test {
 
-static void PrintTo(const UsbPortAssignment& r, std::ostream* os) {
+static void PrintTo(const UsbRecord& r, std::ostream* os) {
   *os << "(" << r.portNumber << ", " << r.portRole << ", " << r.instanceName << ")";
 }
-
-namespace ports_test {
 namespace {
 
 // A value stored with these exact bytes; kMissing leaves it out.
@@ -29,7 +23,7 @@ struct Value {
 struct Row {
   const char* what;
   Value cuIndex, portQX, enabledQX, portKD, enabledKD;
-  std::vector<UsbPortAssignment> expected;
+  std::vector<UsbRecord> expected;
 };
 
 class UsbPortsTest : public PortRegistryTest {
@@ -88,7 +82,7 @@ TEST_F(UsbPortsTest, InstancesComeInEnumerationOrder) {
   SeedInstance("5&1a2b,c", {"", 0u, 12u, kMissing, kMissing, kMissing, {}});
   SeedInstance("Y8", {"", 0u, 8u, kMissing, 9u, kMissing, {}});
   CreateKey(std::string(kUsbDeviceKey) + "\\NoParameters");  // no "Device Parameters": skipped
-  const std::vector<UsbPortAssignment> expected = {
+  const std::vector<UsbRecord> expected = {
       {12, 0, "5&1a2b,c"}, {3, 0, "A1B2C3D4"}, {4, 1, "A1B2C3D4"}, {8, 0, "Y8"}, {9, 1, "Y8"}};
   EXPECT_EQ(expected, CollectUsbPortAssignments());
 }

@@ -1,5 +1,7 @@
 #include "run/command_line.h"
 
+#include "common/switches.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -41,7 +43,7 @@ TEST(CommandLine, RunSwitchesTable) {
     RunSwitches parsed = ParseRunSwitches(row.commandLine, 1033);
     EXPECT_EQ(row.mode, parsed.runMode) << row.commandLine;
     EXPECT_EQ(row.driver, parsed.driverMode) << row.commandLine;
-    EXPECT_EQ(row.setupSwitches, parsed.setupSwitches) << row.commandLine;
+    EXPECT_EQ(row.setupSwitches, std::wstring(parsed.setupSwitches)) << row.commandLine;
   }
 }
 
@@ -54,8 +56,8 @@ TEST(CommandLine, QuietSwitchesCarryTheLanguageSwitch) {
       {0x0809, L"/clone_wait /hide_progress -l0x0409"},
   };
   for (const Row& row : rows) {
-    EXPECT_EQ(row.expected, ParseRunSwitches(L"-u1", row.language).setupSwitches) << row.language;
+    EXPECT_EQ(std::wstring(row.expected), ParseRunSwitches(L"-u1", row.language).setupSwitches) << row.language;
   }
   // The interactive run gets no language switch whatever the language.
-  EXPECT_EQ(L"/clone_wait", ParseRunSwitches(L"", 0x0411).setupSwitches);
+  EXPECT_EQ(std::wstring(L"/clone_wait"), ParseRunSwitches(L"", 0x0411).setupSwitches);
 }

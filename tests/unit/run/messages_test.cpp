@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "run/language.h"
+#include "common/language.h"
 
 TEST(Messages, LanguageIdChoosesTheSetByTheWholeId) {
   struct Row { LANGID id; UiLanguage language; } rows[] = {

@@ -105,16 +105,16 @@ std::wstring UniqueName(const wchar_t* what) {
 
 TEST(SingleInstance, SecondCheckFindsTheFirst) {
   const std::wstring name = UniqueName(L"mutex");
-  EXPECT_EQ(CheckSingleInstance(name), kResultSuccess);
-  EXPECT_EQ(CheckSingleInstance(name), kResultAlreadyRunning);
+  EXPECT_EQ(CheckSingleInstance(name.c_str()), kResultSuccess);
+  EXPECT_EQ(CheckSingleInstance(name.c_str()), kResultAlreadyRunning);
   // The first check's mutex stays after the failed second one, also for a third installer.
-  EXPECT_EQ(CheckSingleInstance(name), kResultAlreadyRunning);
+  EXPECT_EQ(CheckSingleInstance(name.c_str()), kResultAlreadyRunning);
 
   // A mutex that cannot be made: another object kind under the name, or no such namespace.
   const std::wstring eventName = UniqueName(L"event");
   const HANDLE event = CreateEventW(nullptr, FALSE, FALSE, eventName.c_str());
   ASSERT_NE(event, nullptr);
-  EXPECT_EQ(CheckSingleInstance(eventName), kResultAlreadyRunning);
+  EXPECT_EQ(CheckSingleInstance(eventName.c_str()), kResultAlreadyRunning);
   CloseHandle(event);
   EXPECT_EQ(CheckSingleInstance(L"NoSuchNamespace\\Portivo unit test"), kResultAlreadyRunning);
 }
@@ -145,9 +145,9 @@ TEST(SingleInstance, FirstInstanceWindowComesForward) {
   PumpMessages();
   const bool chosen = GetForegroundWindow() == other;
   if (chosen) {
-    EXPECT_EQ(CheckSingleInstance(name), kResultSuccess);
+    EXPECT_EQ(CheckSingleInstance(name.c_str()), kResultSuccess);
     EXPECT_EQ(GetForegroundWindow(), other) << "a first instance raises nothing";
-    EXPECT_EQ(CheckSingleInstance(name), kResultAlreadyRunning);
+    EXPECT_EQ(CheckSingleInstance(name.c_str()), kResultAlreadyRunning);
     PumpMessages();
     EXPECT_EQ(GetForegroundWindow(), installer);
   }

@@ -1,4 +1,4 @@
-#include "run/language.h"
+#include "common/language.h"
 
 UiLanguage LanguageForId(LANGID id) {
   switch (id) {

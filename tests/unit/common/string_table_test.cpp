@@ -1,4 +1,4 @@
-#include "run/string_table.h"
+#include "common/string_table.h"
 
 #include <gtest/gtest.h>
 
@@ -22,6 +22,19 @@ std::vector<unsigned char> MakeBlock(const std::vector<std::wstring>& entries) {
   return block;
 }
 
+std::wstring Find(const std::vector<unsigned char>& block, unsigned index, std::size_t capacity = 260) {
+  wchar_t text[260];
+  const bool found = FindStringInBlock(block.data(), block.size(), index, text, capacity);
+  EXPECT_EQ(found, text[0] != L'\0') << index;
+  return text;
+}
+
+std::wstring Load(unsigned id) {
+  wchar_t text[260];
+  LoadTableString(id, text, 260);
+  return text;
+}
+
 }  // namespace
 
 TEST(StringTable, WalkFindsEntriesAndStepsOverEmptyOnes) {
@@ -29,13 +42,16 @@ TEST(StringTable, WalkFindsEntriesAndStepsOverEmptyOnes) {
   entries[12] = L"Orvik Portivo Ver.8.70b";
   entries[15] = L"last";
   std::vector<unsigned char> block = MakeBlock(entries);
-  EXPECT_EQ(L"Orvik Portivo Ver.8.70b", FindStringInBlock(block.data(), block.size(), 12));
-  EXPECT_EQ(L"last", FindStringInBlock(block.data(), block.size(), 15));
-  EXPECT_EQ(L"", FindStringInBlock(block.data(), block.size(), 0));
-  EXPECT_EQ(L"", FindStringInBlock(block.data(), block.size(), 13));
+  EXPECT_EQ(L"Orvik Portivo Ver.8.70b", Find(block, 12));
+  EXPECT_EQ(L"last", Find(block, 15));
+  EXPECT_EQ(L"", Find(block, 0));
+  EXPECT_EQ(L"", Find(block, 13));
   entries[3] = std::wstring(L"ab\0cd", 5);  // cut at an embedded zero
   block = MakeBlock(entries);
-  EXPECT_EQ(L"ab", FindStringInBlock(block.data(), block.size(), 3));
+  EXPECT_EQ(L"ab", Find(block, 3));
+  // An entry that does not fit its buffer is refused, not cut.
+  EXPECT_EQ(L"last", Find(block, 15, 5));
+  EXPECT_EQ(L"", Find(block, 15, 4));
 }
 
 TEST(StringTable, WalkNeverReadsPastTheBlock) {
@@ -46,11 +62,11 @@ TEST(StringTable, WalkNeverReadsPastTheBlock) {
   // copy on the heap lets a checker catch a read beyond it.
   for (std::size_t cut : {std::size_t{10}, std::size_t{5}, std::size_t{4}, std::size_t{1}, std::size_t{0}}) {
     std::vector<unsigned char> shortBlock(whole.begin(), whole.begin() + cut);
-    EXPECT_EQ(L"", FindStringInBlock(shortBlock.data(), shortBlock.size(), 2)) << cut;
+    EXPECT_EQ(L"", Find(shortBlock, 2)) << cut;
   }
   // A count that claims more units than remain is not believed.
   std::vector<unsigned char> lying = {0xFF, 0x7F, 'a', 0};
-  EXPECT_EQ(L"", FindStringInBlock(lying.data(), lying.size(), 0));
+  EXPECT_EQ(L"", Find(lying, 0));
 }
 
 TEST(StringTable, TableLanguageIsJapaneseOnlyForExactly1041) {
@@ -61,13 +77,13 @@ TEST(StringTable, TableLanguageIsJapaneseOnlyForExactly1041) {
 // Runs once per test language: the string tables of this test program are the installer's own.
 TEST(StringTableLanguage, LoadTableStringReadsTheUsersTable) {
   const bool japanese = GetUserDefaultLangID() == 1041;
-  EXPECT_EQ(L"Orvik Portivo Ver.8.70b", LoadTableString(60));
-  EXPECT_EQ(L"Portivo Installer", LoadTableString(111));
-  EXPECT_EQ(L"{7A41C2E9-5D03-4B8E-9F62-1E0C7B3D58A4}", LoadTableString(123));
+  EXPECT_EQ(L"Orvik Portivo Ver.8.70b", Load(60));
+  EXPECT_EQ(L"Portivo Installer", Load(111));
+  EXPECT_EQ(L"{7A41C2E9-5D03-4B8E-9F62-1E0C7B3D58A4}", Load(123));
   EXPECT_EQ(japanese ? L"本インストーラはすでに起動しています。" : L"This installer is already running.",
-            LoadTableString(101));
-  EXPECT_EQ(japanese ? L"インストールに失敗しました。" : L"Installation failed.", LoadTableString(1001));
-  EXPECT_EQ(L"", LoadTableString(112));  // empty entry inside an existing block
-  EXPECT_EQ(L"", LoadTableString(500));  // no such block
-  EXPECT_EQ(L"Portivo_User'sManual.pdf", LoadTableString(127));
+            Load(101));
+  EXPECT_EQ(japanese ? L"インストールに失敗しました。" : L"Installation failed.", Load(1001));
+  EXPECT_EQ(L"", Load(112));  // empty entry inside an existing block
+  EXPECT_EQ(L"", Load(500));  // no such block
+  EXPECT_EQ(L"Portivo_User'sManual.pdf", Load(127));
 }
