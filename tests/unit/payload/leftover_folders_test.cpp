@@ -42,7 +42,9 @@ class LeftoverFoldersTest : public testing::Test {
 
 std::wstring ProgramFiles() {
   wchar_t folder[MAX_PATH];
-  EXPECT_EQ(GetProgramFilesFolder(folder), folder[0] != L'\0');
+  // Called first: the order in which EXPECT_EQ evaluates its arguments is not fixed.
+  const bool found = GetProgramFilesFolder(folder);
+  EXPECT_EQ(found, folder[0] != L'\0');
   return folder;
 }
 
