@@ -50,7 +50,8 @@ std::wstring ProgramFiles() {
 
 std::wstring CommonPrograms() {
   wchar_t folder[MAX_PATH];
-  EXPECT_EQ(GetCommonProgramsFolder(folder), folder[0] != L'\0');
+  const bool found = GetCommonProgramsFolder(folder);
+  EXPECT_EQ(found, folder[0] != L'\0');
   return folder;
 }
 
