@@ -42,13 +42,15 @@ class LeftoverFoldersTest : public testing::Test {
 
 std::wstring ProgramFiles() {
   wchar_t folder[MAX_PATH];
-  EXPECT_EQ(GetProgramFilesFolder(folder), folder[0] != L'\0');
+  const bool read = GetProgramFilesFolder(folder);
+  EXPECT_EQ(read, folder[0] != L'\0');
   return folder;
 }
 
 std::wstring CommonPrograms() {
   wchar_t folder[MAX_PATH];
-  EXPECT_EQ(GetCommonProgramsFolder(folder), folder[0] != L'\0');
+  const bool read = GetCommonProgramsFolder(folder);
+  EXPECT_EQ(read, folder[0] != L'\0');
   return folder;
 }
 
