@@ -57,7 +57,8 @@ function(portivo_read_catalogue)
   set(PORTIVO_NAME_TEXTS "${name_texts}" PARENT_SCOPE)
 endfunction()
 
-# Writes the payload part of the resource script for a package folder: the RCDATA bindings.
+# Writes the payload part of the resource script for a package folder: the RCDATA bindings, and
+# beside it the "<resource id> <file>" list that the digest table is computed from at build time.
 # Stops with every missing file listed.
 function(portivo_write_payload_rc package_dir out_file)
   portivo_read_catalogue()
@@ -66,18 +67,21 @@ function(portivo_write_payload_rc package_dir out_file)
   string(APPEND rc "// folder ${package_dir}. Do not edit: change the catalogue instead.\n\n")
   string(APPEND rc "LANGUAGE 0x09, 0x01\n")
   set(files "")
+  set(digest_list "")
   foreach(res rel IN ZIP_LISTS PORTIVO_RES_IDS PORTIVO_REL_PATHS)
     set(path "${package_dir}/${rel}")
     if(NOT EXISTS "${path}" OR IS_DIRECTORY "${path}")
       string(APPEND missing "\n  resource ${res}: ${path}")
     endif()
     string(APPEND rc "${res} RCDATA \"${path}\"\n")
+    string(APPEND digest_list "${res} ${path}\n")
     list(APPEND files "${path}")
   endforeach()
   if(NOT missing STREQUAL "")
     message(FATAL_ERROR "The package folder lacks these files:${missing}")
   endif()
   file(CONFIGURE OUTPUT "${out_file}" CONTENT "${rc}" @ONLY)
+  file(CONFIGURE OUTPUT "${out_file}.digests.txt" CONTENT "${digest_list}" @ONLY)
   set(PORTIVO_PAYLOAD_FILES "${files}" PARENT_SCOPE)
 endfunction()
 
@@ -93,4 +97,15 @@ function(portivo_write_names_rc out_file)
     string(APPEND rc "END\n")
   endforeach()
   file(CONFIGURE OUTPUT "${out_file}" CONTENT "${rc}" @ONLY)
+endfunction()
+
+# portivo_payload_digests(<resource script> <"id file" list> <files...>): the build rule that
+# computes the digest table whenever a file of the list changes.
+set(PORTIVO_DIGESTS_SCRIPT "${CMAKE_CURRENT_LIST_DIR}/PayloadDigests.cmake")
+function(portivo_payload_digests out_rc list_file)
+  add_custom_command(OUTPUT "${out_rc}"
+    COMMAND ${CMAKE_COMMAND} -DLIST=${list_file} -DOUT=${out_rc} -DID=PORTIVO_DIGEST_TABLE_ID -P "${PORTIVO_DIGESTS_SCRIPT}"
+    DEPENDS "${list_file}" "${PORTIVO_DIGESTS_SCRIPT}" ${ARGN}
+    COMMENT "Computing the payload digests"
+    VERBATIM)
 endfunction()

@@ -2,6 +2,18 @@
 
 #include "common/bounded_text.h"
 
+WriteFileFunction g_payloadWriteFile = WriteFile;
+
+DWORD LockPayloadResource(WORD resourceId, const unsigned char** data, DWORD* size) {
+  HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(resourceId), RT_RCDATA);
+  if (found == nullptr) return GetLastError();
+  *size = SizeofResource(nullptr, found);
+  HGLOBAL loaded = LoadResource(nullptr, found);
+  if (loaded == nullptr) return GetLastError();
+  *data = static_cast<const unsigned char*>(LockResource(loaded));
+  return *data == nullptr ? GetLastError() : 0;
+}
+
 DWORD ExtractPayloadFile(WORD resourceId, const wchar_t* fileName, const wchar_t* folder) {
   wchar_t path[kJoinedPathCapacity] = {};
   // A path cut short would name some other file; refuse it instead.
@@ -10,20 +22,19 @@ DWORD ExtractPayloadFile(WORD resourceId, const wchar_t* fileName, const wchar_t
       !BoundedAppend(path, kJoinedPathCapacity, fileName)) {
     return ERROR_FILENAME_EXCED_RANGE;
   }
-  HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(resourceId), RT_RCDATA);
-  if (found == nullptr) return GetLastError();
-  DWORD size = SizeofResource(nullptr, found);
-  HGLOBAL loaded = LoadResource(nullptr, found);
-  if (loaded == nullptr) return GetLastError();
-  const void* data = LockResource(loaded);
-  if (data == nullptr) return GetLastError();
+  const unsigned char* data = nullptr;
+  DWORD size = 0;
+  const DWORD locked = LockPayloadResource(resourceId, &data, &size);
+  if (locked != 0) return locked;
 
   HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
   if (file == INVALID_HANDLE_VALUE) return GetLastError();
   DWORD written = 0;
-  BOOL ok = WriteFile(file, data, size, &written, nullptr);
-  DWORD error = ok ? 0 : GetLastError();
-  CloseHandle(file);
+  DWORD error = g_payloadWriteFile(file, data, size, &written, nullptr) ? 0 : GetLastError();
+  // A write that reports success but falls short has still left a file that is not whole.
+  if (error == 0 && written != size) error = ERROR_HANDLE_DISK_FULL;
+  // On a network share a delayed write can still fail as the handle closes.
+  if (!CloseHandle(file) && error == 0) error = GetLastError();
   return error;
 }

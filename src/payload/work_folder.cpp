@@ -4,6 +4,7 @@
 
 #include "common/bounded_text.h"
 #include "payload/delete_tree.h"
+#include "payload/digest.h"
 #include "payload/extract.h"
 #include "payload/folder_security.h"
 #include "common/string_table.h"
@@ -138,21 +139,32 @@ bool CreateWorkFolder(WorkFolder& folder) {
   return false;
 }
 
-void DeployPayload(const PayloadSet& set, const WorkFolder& folder) {
+bool DeployPayload(const PayloadSet& set, const WorkFolder& folder) {
   // Each folder is made right after its parent, which precedes it in the table.
   wchar_t folders[kFolderCount][kJoinedPathCapacity];
   for (int i = 0; i < set.folderCount; ++i) {
-    if (BuildFolderPath(folder.path, i + 1, folders[i], kJoinedPathCapacity) && i > 0) {
-      CreateDirectoryW(folders[i], nullptr);
-    }
+    if (!BuildFolderPath(folder.path, i + 1, folders[i], kJoinedPathCapacity)) return false;
+    if (i > 0 && !CreateDirectoryW(folders[i], nullptr)) return false;
   }
   for (std::size_t i = 0; i < set.count; ++i) {
     const PayloadEntry& row = set.rows[i];
-    // An emptied path would put the file below the current folder instead.
     wchar_t name[MAX_PATH];
-    if (folders[row.folder - 1][0] == L'\0' || !LoadTableString(row.nameId, name, MAX_PATH)) continue;
-    ExtractPayloadFile(row.resourceId, name, folders[row.folder - 1]);
+    if (!LoadTableString(row.nameId, name, MAX_PATH) ||
+        ExtractPayloadFile(row.resourceId, name, folders[row.folder - 1]) != 0) {
+      return false;
+    }
   }
+  return true;
+}
+
+bool UnpackPayload(const PayloadSet& set, WorkFolder& folder) {
+  folder.guard = INVALID_HANDLE_VALUE;
+  // A damaged installer is refused before anything is written.
+  if (!VerifyPayload(set) || !CreateWorkFolder(folder)) return false;
+  if (DeployPayload(set, folder)) return true;
+  // Unlike a missing program, a failed write leaves files known to be bad: none may stay.
+  DeleteWorkFolder(folder);
+  return false;
 }
 
 bool DeleteWorkFolder(WorkFolder& folder) {

@@ -31,9 +31,14 @@ struct WorkFolder {
 // False when the folder could not be made ours; then nothing was written.
 bool CreateWorkFolder(WorkFolder& folder);
 
-// Makes the set's sub-folders and writes its rows into a folder CreateWorkFolder made. Failed
-// writes are not reported here: the existence test of the program to start is the gate.
-void DeployPayload(const PayloadSet& set, const WorkFolder& folder);
+// Makes the set's sub-folders and writes its rows into a folder CreateWorkFolder made. False at the
+// first folder or file that could not be made whole.
+bool DeployPayload(const PayloadSet& set, const WorkFolder& folder);
+
+// Checks the set against its digests, makes the WorkFolder anew and writes the set into it. False,
+// with no WorkFolder left, when the installer is damaged, the folder cannot be made ours or a
+// write fails.
+bool UnpackPayload(const PayloadSet& set, WorkFolder& folder);
 
 // Deletes the WorkFolder and everything in it, closing the guard only once it is empty.
 bool DeleteWorkFolder(WorkFolder& folder);

@@ -67,11 +67,10 @@ bool PassChecksAfterWindow(RunState& run, const wchar_t* commandLine) {
 
 void RunInstallPath(RunState& run, const wchar_t* commandLine) {
   WorkFolder work;
-  if (!CreateWorkFolder(work)) {
+  if (!UnpackPayload(kInstallPayload, work)) {
     run.resultCode = kResultInstallFailed;
     return;
   }
-  DeployPayload(kInstallPayload, work);
   wchar_t setupName[MAX_PATH];
   LoadTableString(kSetupNameId, setupName, MAX_PATH);
   wchar_t setupPath[MAX_PATH];
@@ -97,12 +96,11 @@ void RunInstallPath(RunState& run, const wchar_t* commandLine) {
 
 void RunRemovalPath(RunState& run) {
   WorkFolder work;
-  if (!CreateWorkFolder(work)) {
+  if (!UnpackPayload(kRemovalPayload, work)) {
     run.resultCode = kResultInstallFailed;
     RemoveLeftoverFolders();
     return;
   }
-  DeployPayload(kRemovalPayload, work);
   wchar_t emulatorSetupName[MAX_PATH];
   wchar_t libraryName[MAX_PATH];
   LoadTableString(ChooseEmulatorSetupNameId(), emulatorSetupName, MAX_PATH);

@@ -1,5 +1,6 @@
 // The built installers carry their package exactly: every payload resource holds the bytes of its
-// file in the package folder it was built around, under language 1033, and nothing else is bound.
+// file in the package folder it was built around, under language 1033, with a digest row of its
+// size and CRC-32, and nothing else is bound.
 #include <set>
 
 #include "e2e_support.h"
@@ -27,7 +28,7 @@ bool Rcdata(HMODULE module, WORD id, std::vector<unsigned char>* bytes) {
   return true;
 }
 
-TEST(Binding, EveryPayloadResourceIsItsPackageFileByteForByteAndNothingElseIsBound) {
+TEST(Binding, EveryPayloadResourceIsItsPackageFileByteForByteWithItsDigestAndNothingElseIsBound) {
   std::vector<PayloadEntry> rows(InstallSet, InstallSet + kInstallCount);
   rows.insert(rows.end(), RemovalSet, RemovalSet + kRemovalCount);
   std::set<WORD> ids;
@@ -45,7 +46,12 @@ TEST(Binding, EveryPayloadResourceIsItsPackageFileByteForByteAndNothingElseIsBou
     ASSERT_NE(nullptr, module);
     std::set<WORD> bound;
     EnumResourceNamesW(module, RT_RCDATA, CollectId, reinterpret_cast<LONG_PTR>(&bound));
-    EXPECT_EQ(ids, bound);
+    std::set<WORD> expected = ids;
+    expected.insert(kDigestTableId);
+    EXPECT_EQ(expected, bound);
+    std::vector<unsigned char> digests;
+    ASSERT_TRUE(Rcdata(module, kDigestTableId, &digests));
+    EXPECT_EQ(rows.size() * kDigestRowBytes, digests.size()) << "a row too many or too few";
     for (const PayloadEntry& row : rows) {
       const std::wstring relative = PayloadRelativePath(row);
       SCOPED_TRACE("resource " + std::to_string(row.resourceId) + " " + Narrow(relative));
@@ -53,6 +59,10 @@ TEST(Binding, EveryPayloadResourceIsItsPackageFileByteForByteAndNothingElseIsBou
       ASSERT_EQ(runner::kRunnerOk, runner::ReadWholeFile(std::wstring(builds[b].packageFolder) + L"\\" + relative, &file));
       ASSERT_TRUE(Rcdata(module, row.resourceId, &bytes)) << "not bound under language 1033";
       EXPECT_TRUE(file == bytes) << "the bytes differ";
+      PayloadDigest digest;
+      ASSERT_TRUE(FindPayloadDigest(digests.data(), digests.size(), row.resourceId, &digest)) << "no digest";
+      EXPECT_EQ(bytes.size(), digest.size);
+      EXPECT_EQ(Crc32(bytes.data(), bytes.size()), digest.crc);
       std::set<WORD> languages;
       EnumResourceLanguagesW(module, RT_RCDATA, MAKEINTRESOURCEW(row.resourceId), CollectLanguage,
                              reinterpret_cast<LONG_PTR>(&languages));

@@ -15,6 +15,7 @@
 #include "installer_runner.h"
 #include "payload/catalogue.h"
 #include "payload/delete_tree.h"
+#include "payload/digest.h"
 #include "probe_paths.h"
 #include "probe_record.h"
 #include "resource_patch.h"
@@ -121,6 +122,48 @@ inline std::vector<std::string> KindsOf(const std::vector<runner::Fields>& lines
   std::vector<std::string> kinds;
   for (const runner::Fields& line : lines) kinds.push_back(runner::ValueOf(line, "kind"));
   return kinds;
+}
+
+// ---- Variant installers -------------------------------------------------------------------------
+
+// A copy of source with RT_RCDATA `id` set to *bytes and its digest row made to match, so that the
+// copy is not refused as damaged: an installer built around a different file.
+inline bool CopyWithRcdataAndDigest(const std::wstring& source, const std::wstring& target, WORD id,
+                                    const std::vector<unsigned char>& bytes) {
+  std::vector<unsigned char> table;
+  if (runner::ReadRcdata(source, kDigestTableId, &table) != runner::kRunnerOk) return false;
+  for (std::size_t at = 0; at + kDigestRowBytes <= table.size(); at += kDigestRowBytes) {
+    if (table[at] != (id & 0xFF) || table[at + 1] != (id >> 8)) continue;
+    const std::uint32_t words[2] = {static_cast<std::uint32_t>(bytes.size()), Crc32(bytes.data(), bytes.size())};
+    for (int w = 0; w < 2; ++w) {
+      for (int b = 0; b < 4; ++b) table[at + 4 + 4 * w + b] = static_cast<unsigned char>(words[w] >> (8 * b));
+    }
+  }
+  const std::wstring step = target + L".step.exe";
+  const bool copied = runner::CopyWithRcdata(source, step, id, &bytes) == runner::kRunnerOk &&
+                      runner::CopyWithRcdata(step, target, kDigestTableId, &table) == runner::kRunnerOk;
+  DeleteFileW(step.c_str());
+  return copied;
+}
+
+// A copy of source with one byte in the middle of RT_RCDATA `id` changed where it lies in the file,
+// as a damaged download would have it; the digest table is left as it was.
+inline bool CopyWithDamagedRcdata(const std::wstring& source, const std::wstring& target, WORD id) {
+  std::vector<unsigned char> file, bytes;
+  if (runner::ReadWholeFile(source, &file) != runner::kRunnerOk ||
+      runner::ReadRcdata(source, id, &bytes) != runner::kRunnerOk || bytes.empty()) {
+    return false;
+  }
+  const auto at = std::search(file.begin(), file.end(), bytes.begin(), bytes.end());
+  if (at == file.end()) return false;
+  at[bytes.size() / 2] ^= 0x01;
+  HANDLE out = CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  const bool ok = out != INVALID_HANDLE_VALUE &&
+                  WriteFile(out, file.data(), static_cast<DWORD>(file.size()), &written, nullptr) &&
+                  written == file.size();
+  if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
+  return ok;
 }
 
 // ---- Fixtures ----------------------------------------------------------------------------------

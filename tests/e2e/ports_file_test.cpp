@@ -22,7 +22,6 @@ class PortSeeds : public ports_test::PortRegistryTest {
   void TestBody() override {}
 };
 
-const WORD kSetupResource = 104;
 
 const char kHeadersOnly[] = "[PORTS]\r\n[PRTVO]\r\n";
 const char kWorkedExample[] =
@@ -189,23 +188,6 @@ TEST_F(PortsFile, TheRemovalRunWritesNone) {
   EXPECT_TRUE(removal.workFolder) << "the removal set was never seen in the work folder";
   EXPECT_FALSE(removal.portsFile);
   EXPECT_FALSE(Exists(WorkFolder()));
-}
-
-TEST_F(PortsFile, NoFileWhenTheSetupDidNotArrive) {
-  SeedWorkedExample();
-  ASSERT_FALSE(HasFatalFailure());
-  const std::wstring noSetup = records_ / L"no-setup.exe";
-  ASSERT_EQ(runner::kRunnerOk,
-            runner::CopyWithRcdata(PORTIVO_PROBE_INSTALLER, noSetup, kSetupResource, nullptr));
-
-  runner::RunReport report = Run(L"-s1", {}, 300, noSetup);
-  EXPECT_EQ(1001u, report.exit_code);
-  EXPECT_TRUE(report.boxes.empty());
-  EXPECT_TRUE(SetupRecord().empty()) << "a setup ran";
-  ASSERT_TRUE(Exists(WorkFolder())) << "the work folder did not stay";
-  EXPECT_FALSE(Exists(WorkFolder() + L"setup.exe"));
-  EXPECT_TRUE(Exists(WorkFolder() + L"data1.cab")) << "the rest of the package did not arrive";
-  EXPECT_FALSE(Exists(WorkFolder() + L"PORTS.dat"));
 }
 
 }  // namespace

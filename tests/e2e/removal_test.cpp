@@ -103,11 +103,17 @@ class Removal : public InstallerTest {
     DeleteFileW(RecordPath().c_str());
   }
 
-  // A copy of the probe installer with one payload resource replaced (or removed: bytes null).
-  std::wstring Variant(WORD resource, const std::vector<unsigned char>* bytes) {
+  // A copy of the probe installer with one payload resource removed, damaged in place, or replaced
+  // by other bytes under a matching digest.
+  enum class Change { kRemoved, kDamaged, kReplaced };
+  std::wstring Variant(WORD resource, Change change, const std::vector<unsigned char>& bytes = {}) {
     const std::wstring path = variants_ / (L"variant-" + std::to_wstring(++variantCount_) + L".exe");
-    EXPECT_EQ(runner::kRunnerOk, runner::CopyWithRcdata(PORTIVO_PROBE_INSTALLER, path, resource, bytes))
-        << "resource " << resource;
+    const bool made =
+        change == Change::kRemoved
+            ? runner::CopyWithRcdata(PORTIVO_PROBE_INSTALLER, path, resource, nullptr) == runner::kRunnerOk
+        : change == Change::kDamaged ? CopyWithDamagedRcdata(PORTIVO_PROBE_INSTALLER, path, resource)
+                                     : CopyWithRcdataAndDigest(PORTIVO_PROBE_INSTALLER, path, resource, bytes);
+    EXPECT_TRUE(made) << "resource " << resource;
     return path;
   }
 
@@ -166,61 +172,40 @@ TEST_F(Removal, OnlyAnExitCodeOfTwoFromTheEmulatorSetupFailsTheRun) {
   }
 }
 
-// A removal file that did not arrive stops the run before anything is loaded or started; the work
-// folder stays with what was unpacked (only removal files, no sub-folders), and the leftover
-// folders are tidied all the same.
-TEST_F(Removal, MissingLibraryOrEmulatorSetupFailsBeforeAnythingRuns) {
-  struct Row {
-    const char* label;
-    WORD removed;
-    std::vector<std::wstring> left;  // sorted
-  } rows[] = {
-      {"no clean-up library", kCleanupLibraryResource, {L"OPESetup32.exe", L"OPESetup64.exe"}},
-      {"no emulator setup of this width", ChosenSetup().resource,
-       {OtherSetup().name, L"QXCOMUSBCLN.dll"}},
+// A removal-set file missing or damaged, of either width: a damaged installer, refused before
+// anything is written or loaded; the leftover folders are tidied all the same.
+TEST_F(Removal, MissingOrDamagedFileFailsBeforeAnythingIsWritten) {
+  struct Row { const char* label; WORD resource; Change change; } rows[] = {
+      {"no clean-up library", kCleanupLibraryResource, Change::kRemoved},
+      {"no emulator setup of the other width", OtherSetup().resource, Change::kRemoved},
+      {"damaged emulator setup", ChosenSetup().resource, Change::kDamaged},
   };
   for (const Row& row : rows) {
     Reset();
     DeleteFolderTree(folders_.ProgramFolder().c_str());
     ASSERT_TRUE(CreateDirectoryW(folders_.ProgramFolder().c_str(), nullptr));
-    const std::wstring installer = Variant(row.removed, nullptr);
-    runner::RunReport report = RunRemoval(L"-u3", {}, installer);
+    runner::RunReport report = RunRemoval(L"-u3", {}, Variant(row.resource, row.change));
     EXPECT_EQ(1001u, report.exit_code) << row.label;
     EXPECT_TRUE(report.boxes.empty()) << row.label;
     EXPECT_TRUE(RemovalLog().empty()) << row.label << ": something was loaded or started";
-    EXPECT_EQ(row.left, ListTree(WorkFolder())) << row.label;
-    for (const std::wstring& name : row.left) {
-      const std::wstring original = name == L"QXCOMUSBCLN.dll" ? PORTIVO_PROBE_CLEANUP_DLL
-                                    : name == L"OPESetup32.exe" ? PORTIVO_PROBE_OPESETUP32_EXE
-                                                                : PORTIVO_PROBE_OPESETUP64_EXE;
-      EXPECT_TRUE(ReadTestFile(WorkFolder() + name) == ReadTestFile(original))
-          << row.label << ": " << Narrow(name) << " differs from the packed file";
-    }
+    EXPECT_FALSE(Exists(WorkFolder())) << row.label;
     EXPECT_FALSE(Exists(folders_.ProgramFolder())) << row.label << ": the empty leftover folder stayed";
   }
 }
 
-// Only the emulator setup for this Windows is needed; a library without the uninstall function is
-// loaded and passed over.
-TEST_F(Removal, OtherWidthMissingOrLibraryWithoutTheFunctionStillRunsTheSetup) {
+// A library without the uninstall function is loaded and passed over.
+TEST_F(Removal, LibraryWithoutTheFunctionStillRunsTheSetup) {
   std::vector<unsigned char> noExport;
   ASSERT_EQ(runner::kRunnerOk, runner::ReadWholeFile(PORTIVO_PROBE_CLEANUP_NOEXPORT_DLL, &noExport));
-  struct Row { const char* label; WORD resource; const std::vector<unsigned char>* bytes; std::vector<std::string> kinds; } rows[] = {
-      {"other width missing", OtherSetup().resource, nullptr, {"cleanup-load", "cleanup-call", "cleanup-unload", "opesetup"}},
-      {"no uninstall function", kCleanupLibraryResource, &noExport, {"cleanup-load", "cleanup-unload", "opesetup"}},
-  };
-  for (const Row& row : rows) {
-    Reset();
-    runner::RunReport report = RunRemoval(L"-u3", {}, Variant(row.resource, row.bytes));
-    EXPECT_EQ(0u, report.exit_code) << row.label;
-    EXPECT_TRUE(report.boxes.empty()) << row.label;
-    const std::vector<runner::Fields> log = RemovalLog();
-    ASSERT_EQ(row.kinds, KindsOf(log)) << row.label;
-    EXPECT_EQ("FreeLibrary", runner::ValueOf(log[row.kinds.size() - 2], "by")) << row.label;
-    EXPECT_EQ(Folded(Narrow(WorkFolder() + ChosenSetup().name + L" /9")), Folded(runner::ValueOf(log.back(), "cmdline")))
-        << row.label;
-    EXPECT_FALSE(Exists(WorkFolder())) << row.label;
-  }
+  runner::RunReport report =
+      RunRemoval(L"-u3", {}, Variant(kCleanupLibraryResource, Change::kReplaced, noExport));
+  EXPECT_EQ(0u, report.exit_code);
+  EXPECT_TRUE(report.boxes.empty());
+  const std::vector<runner::Fields> log = RemovalLog();
+  ASSERT_EQ((std::vector<std::string>{"cleanup-load", "cleanup-unload", "opesetup"}), KindsOf(log));
+  EXPECT_EQ("FreeLibrary", runner::ValueOf(log[1], "by"));
+  EXPECT_EQ(Folded(Narrow(WorkFolder() + ChosenSetup().name + L" /9")), Folded(runner::ValueOf(log.back(), "cmdline")));
+  EXPECT_FALSE(Exists(WorkFolder()));
 }
 
 // ---- Leftover folders -------------------------------------------------------------------------

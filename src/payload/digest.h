@@ -1,0 +1,30 @@
+// The payload's CRC-32 digests, checked before anything is written: a damaged download or a file
+// cut short must never reach the elevated setup.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <windows.h>
+
+#include "payload/catalogue.h"
+#include "payload/digest_table_id.h"
+
+// The table the build generates from the catalogue and the package files: one row of three
+// little-endian 32-bit words per payload resource: resource id, size, CRC-32.
+constexpr WORD kDigestTableId = PORTIVO_DIGEST_TABLE_ID;
+constexpr std::size_t kDigestRowBytes = 12;
+
+// CRC-32 as zlib and gzip compute it (reflected polynomial 0xEDB88320, inverted before and after).
+std::uint32_t Crc32(const void* data, std::size_t size);
+
+struct PayloadDigest {
+  std::uint32_t size;
+  std::uint32_t crc;
+};
+
+// The row of resourceId in a digest table of tableSize bytes; false when there is none.
+bool FindPayloadDigest(const unsigned char* table, std::size_t tableSize, WORD resourceId,
+                       PayloadDigest* digest);
+
+// True when every resource of the set is in the installer's own module with the size and CRC-32
+// the build recorded. Reads the mapped resources in place.
+bool VerifyPayload(const PayloadSet& set);
