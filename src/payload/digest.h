@@ -13,8 +13,15 @@
 constexpr WORD kDigestTableId = PORTIVO_DIGEST_TABLE_ID;
 constexpr std::size_t kDigestRowBytes = 12;
 
+// Lookup tables for eight bytes a step. Held by the caller (8 KB on the stack): a global would
+// be carried in the file, as the toolchain puts zeroed data of separate sections there.
+struct CrcTables {
+  std::uint32_t byOffset[8][256];
+};
+void FillCrcTables(CrcTables& tables);
+
 // CRC-32 as zlib and gzip compute it (reflected polynomial 0xEDB88320, inverted before and after).
-std::uint32_t Crc32(const void* data, std::size_t size);
+std::uint32_t Crc32(const CrcTables& tables, const void* data, std::size_t size);
 
 struct PayloadDigest {
   std::uint32_t size;

@@ -40,6 +40,8 @@ TEST(Binding, EveryPayloadResourceIsItsPackageFileByteForByteWithItsDigestAndNot
       {"sample", PORTIVO_SAMPLE_INSTALLER, PORTIVO_SAMPLE_PACKAGE_DIR},
   };
   std::vector<unsigned char> setups[2];
+  CrcTables tables;
+  FillCrcTables(tables);
   for (int b = 0; b < 2; ++b) {
     SCOPED_TRACE(builds[b].label);
     HMODULE module = LoadLibraryExW(builds[b].installer, nullptr, LOAD_LIBRARY_AS_DATAFILE);
@@ -62,7 +64,7 @@ TEST(Binding, EveryPayloadResourceIsItsPackageFileByteForByteWithItsDigestAndNot
       PayloadDigest digest;
       ASSERT_TRUE(FindPayloadDigest(digests.data(), digests.size(), row.resourceId, &digest)) << "no digest";
       EXPECT_EQ(bytes.size(), digest.size);
-      EXPECT_EQ(Crc32(bytes.data(), bytes.size()), digest.crc);
+      EXPECT_EQ(Crc32(tables, bytes.data(), bytes.size()), digest.crc);
       std::set<WORD> languages;
       EnumResourceLanguagesW(module, RT_RCDATA, MAKEINTRESOURCEW(row.resourceId), CollectLanguage,
                              reinterpret_cast<LONG_PTR>(&languages));

@@ -132,9 +132,11 @@ inline bool CopyWithRcdataAndDigest(const std::wstring& source, const std::wstri
                                     const std::vector<unsigned char>& bytes) {
   std::vector<unsigned char> table;
   if (runner::ReadRcdata(source, kDigestTableId, &table) != runner::kRunnerOk) return false;
+  CrcTables tables;
+  FillCrcTables(tables);
   for (std::size_t at = 0; at + kDigestRowBytes <= table.size(); at += kDigestRowBytes) {
     if (table[at] != (id & 0xFF) || table[at + 1] != (id >> 8)) continue;
-    const std::uint32_t words[2] = {static_cast<std::uint32_t>(bytes.size()), Crc32(bytes.data(), bytes.size())};
+    const std::uint32_t words[2] = {static_cast<std::uint32_t>(bytes.size()), Crc32(tables, bytes.data(), bytes.size())};
     for (int w = 0; w < 2; ++w) {
       for (int b = 0; b < 4; ++b) table[at + 4 + 4 * w + b] = static_cast<unsigned char>(words[w] >> (8 * b));
     }
