@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
-
 #include "run/result_codes.h"
 
 namespace {
@@ -41,44 +39,6 @@ TEST(WindowsVersion, Table) {
     EXPECT_EQ(row.expected, CheckWindowsVersion()) << row.major;
   }
   gGetVersionExW = &::GetVersionExW;
-}
-
-// TOKEN_GROUPS laid out as GetTokenInformation returns it: the array, then the SIDs it points to.
-class GroupsBuffer {
- public:
-  explicit GroupsBuffer(const std::vector<std::vector<DWORD>>& groups, DWORD attributes)
-      : buffer_(256, 0) {
-    auto* tokenGroups = reinterpret_cast<TOKEN_GROUPS*>(buffer_.data());
-    tokenGroups->GroupCount = static_cast<DWORD>(groups.size());
-    BYTE* next = reinterpret_cast<BYTE*>(buffer_.data()) + sizeof(TOKEN_GROUPS) + 3 * sizeof(SID_AND_ATTRIBUTES);
-    for (std::size_t i = 0; i < groups.size(); ++i) {
-      SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
-      const UCHAR count = static_cast<UCHAR>(groups[i].size());
-      InitializeSid(next, &nt, count);
-      for (UCHAR k = 0; k < count; ++k) *GetSidSubAuthority(next, k) = groups[i][k];
-      tokenGroups->Groups[i] = {next, attributes};
-      next += GetSidLengthRequired(count);
-    }
-  }
-  const TOKEN_GROUPS& groups() const { return *reinterpret_cast<const TOKEN_GROUPS*>(buffer_.data()); }
-
- private:
-  std::vector<DWORD> buffer_;  // room for four groups of up to five sub-authorities
-};
-
-TEST(IsAdministrator, GroupsListSid) {
-  const struct { const char* label; std::vector<std::vector<DWORD>> groups; DWORD attributes; bool expected; } rows[] = {
-      {"deny-only", {{32, 544}}, SE_GROUP_USE_FOR_DENY_ONLY, true},
-      {"last of several", {{18}, {32, 545}, {32, 544}}, SE_GROUP_ENABLED, true},
-      {"no groups", {}, SE_GROUP_ENABLED, false},
-      {"544 in another domain", {{21, 1, 2, 3, 544}}, SE_GROUP_ENABLED, false},
-      {"builtin domain itself", {{32}}, SE_GROUP_ENABLED, false},
-  };
-  const GroupsBuffer administrators({{32, 544}}, 0);
-  for (const auto& row : rows) {
-    EXPECT_EQ(row.expected, GroupsListSid(GroupsBuffer(row.groups, row.attributes).groups(),
-                                          administrators.groups().Groups[0].Sid)) << row.label;
-  }
 }
 
 DWORD gThreadTokenError;
