@@ -1,14 +1,17 @@
-// Shared helpers of the unit tests (and the end-to-end tests): a fresh folder per test under the
-// temporary folder, file readers and writers, and HKLM seeding that puts things back.
+// Shared by the unit and end-to-end tests: a fresh folder per test under the temporary folder,
+// and whole-file reads and writes.
 #pragma once
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
 #include "payload/delete_tree.h"
 
 inline bool DeleteFolderTree(const std::wstring& folder) { return DeleteFolderTree(folder.c_str()); }
+
+inline bool Exists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 class ScratchFolder {
  public:
@@ -26,24 +29,21 @@ class ScratchFolder {
 
   const std::wstring& path() const { return path_; }
   std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
-
   // True when the folder and everything in it are gone.
   bool Remove() {
-    if (GetFileAttributesW(path_.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
-    DeleteFolderTree(path_.c_str());
-    return GetFileAttributesW(path_.c_str()) == INVALID_FILE_ATTRIBUTES;
+    if (Exists(path_)) DeleteFolderTree(path_);
+    return !Exists(path_);
   }
 
  private:
   std::wstring path_;
 };
 
-// Writes bytes to a new file; true on success.
 inline bool WriteTestFile(const std::wstring& path, const std::string& bytes) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
-  BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   CloseHandle(file);
   return ok && written == bytes.size();
 }
@@ -59,8 +59,3 @@ inline std::string ReadTestFile(const std::wstring& path) {
   CloseHandle(file);
   return bytes;
 }
-
-inline bool Exists(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-

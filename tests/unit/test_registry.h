@@ -1,5 +1,5 @@
-// Registry helpers for the tests: seed a value, read it back, and put it back afterwards. The
-// prefix's registry is real, so every case restores what it changed.
+// Registry helpers shared by the unit and end-to-end tests. The prefix's registry is real, so
+// every case puts back what it changed.
 #pragma once
 #include <windows.h>
 
@@ -16,7 +16,7 @@ inline bool KeyExists(HKEY root, const std::wstring& path) {
   return true;
 }
 
-// Creates the key when it is missing; no value when name is null.
+// Creates the key when it is missing; sets no value when name is null.
 inline bool SetValue(HKEY root, const std::wstring& path, const wchar_t* name = nullptr, DWORD type = 0,
                      const void* data = nullptr, DWORD size = 0) {
   HKEY key;
@@ -62,6 +62,27 @@ inline RegValue ReadValue(HKEY root, const std::wstring& path, const wchar_t* na
   return value;
 }
 
+inline void DeleteValue(HKEY root, const std::wstring& path, const wchar_t* name) {
+  HKEY key;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+  RegDeleteValueW(key, name);
+  RegCloseKey(key);
+}
+
+// Deletes root\path with everything below it; with childrenOnly the key itself stays.
+inline void DeleteKeyTree(HKEY root, const std::wstring& path, bool childrenOnly = false) {
+  HKEY key;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | KEY_WRITE, &key) != ERROR_SUCCESS) return;
+  wchar_t child[512];
+  DWORD length = 512;
+  while (RegEnumKeyExW(key, 0, child, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
+    DeleteKeyTree(key, child);
+    length = 512;
+  }
+  RegCloseKey(key);
+  if (!childrenOnly) RegDeleteKeyW(root, path.c_str());
+}
+
 // A registry value as it was when the object was made, put back when it goes (also when the case
 // failed half-way); a key made only for the case goes too.
 class SavedValue {
@@ -74,11 +95,7 @@ class SavedValue {
       SetValue(root_, path_, name_, saved_.type, saved_.data.data(), static_cast<DWORD>(saved_.data.size()));
       return;
     }
-    HKEY key;
-    if (RegOpenKeyExW(root_, path_.c_str(), 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-      RegDeleteValueW(key, name_);
-      RegCloseKey(key);
-    }
+    DeleteValue(root_, path_, name_);
     if (!keyExisted_) RegDeleteKeyW(root_, path_.c_str());
   }
   SavedValue(const SavedValue&) = delete;
@@ -91,12 +108,5 @@ class SavedValue {
   bool keyExisted_;
   RegValue saved_;
 };
-
-inline void DeleteValue(HKEY root, const std::wstring& path, const wchar_t* name) {
-  HKEY key;
-  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
-  RegDeleteValueW(key, name);
-  RegCloseKey(key);
-}
 
 }  // namespace testreg

@@ -5,51 +5,27 @@
 
 #include <string>
 
-#include "scratch_folder.h"
-
-// The test program exports the clean-up entry point itself, so loading the test program by its own
-// path stands in for a clean-up library that has it.
+// The test program exports the clean-up entry point itself, so its own path stands in for a
+// clean-up library that has it.
 namespace {
 int gUninstallCalls = 0;
 }  // namespace
 
 extern "C" __declspec(dllexport) void RCVCLN_UninstQXCOMUSB() { ++gUninstallCalls; }
 
-namespace {
-
-std::wstring OwnPath() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  return path;
+// Each library is unloaded again; lz32.dll is one that nothing else in the tests loads.
+TEST(CleanupLibrary, CallsTheEntryOnceOrPassesOver) {
+  wchar_t self[MAX_PATH], system[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  GetSystemDirectoryW(system, MAX_PATH);
+  const std::wstring noEntry = std::wstring(system) + L"\\lz32.dll";
+  const struct { std::wstring path; CleanupOutcome outcome; int calls; } rows[] = {
+      {self, kCleanupCalled, 1}, {noEntry, kCleanupNoEntry, 0}, {noEntry + L".missing", kCleanupNotLoaded, 0},
+  };
+  for (const auto& row : rows) {
+    gUninstallCalls = 0;
+    EXPECT_EQ(row.outcome, CallCleanupLibrary(row.path.c_str()));
+    EXPECT_EQ(row.calls, gUninstallCalls);
+  }
+  EXPECT_EQ(nullptr, GetModuleHandleW(noEntry.c_str()));
 }
-
-std::wstring SystemLibrary(const wchar_t* name) {
-  wchar_t folder[MAX_PATH] = {};
-  GetSystemDirectoryW(folder, MAX_PATH);
-  return std::wstring(folder) + L"\\" + name;
-}
-
-TEST(CleanupLibrary, EntryPointIsCalledOnce) {
-  gUninstallCalls = 0;
-  EXPECT_EQ(CallCleanupLibrary(OwnPath().c_str()), kCleanupCalled);
-  EXPECT_EQ(gUninstallCalls, 1);
-}
-
-TEST(CleanupLibrary, LibraryWithoutTheEntryPointIsLoadedAndUnloaded) {
-  // A small system library that nothing else in the tests loads, so its unloading can be seen.
-  const std::wstring path = SystemLibrary(L"lz32.dll");
-  ASSERT_EQ(GetModuleHandleW(path.c_str()), nullptr) << "lz32.dll is already loaded";
-  EXPECT_EQ(CallCleanupLibrary(path.c_str()), kCleanupNoEntry);
-  EXPECT_EQ(GetModuleHandleW(path.c_str()), nullptr);
-}
-
-TEST(CleanupLibrary, LibraryThatDoesNotLoadIsPassedOver) {
-  ScratchFolder folder;
-  EXPECT_EQ(CallCleanupLibrary((folder / L"missing\\QXCOMUSBCLN.dll").c_str()), kCleanupNotLoaded);
-  // A file of that name that is no library at all.
-  ASSERT_TRUE(WriteTestFile(folder / L"QXCOMUSBCLN.dll", "not a library"));
-  EXPECT_EQ(CallCleanupLibrary((folder / L"QXCOMUSBCLN.dll").c_str()), kCleanupNotLoaded);
-  EXPECT_TRUE(folder.Remove());
-}
-
-}  // namespace

@@ -12,4 +12,3 @@ ln -s "$scenario/outside" "$scenario/work-as-link"
 export PORTIVO_LINK_SCENARIO="Z:${scenario//\//\\}"
 "$@" --gtest_filter=DeleteFolderTree.NeverFollowsALinkedFolder
 [ "$(cat "$scenario/outside/precious.txt")" = "keep me" ] || { echo "the linked folder's content was deleted"; exit 1; }
-echo "the linked folder's content was kept"

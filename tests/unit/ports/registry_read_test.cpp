@@ -4,113 +4,76 @@
 
 #include "port_registry_seed.h"
 #include "ports/emulator_ports.h"
-#include "ports/usb_ports.h"
 
 namespace ports_test {
 namespace {
 
-TEST(PortTextBytesTest, TextEndsAtTheFirstNulOrTheReturnedBytes) {
-  struct Row {
-    const char* what;
-    std::string data;  // the buffer's bytes; size is the count the read returned
-    DWORD size;
-    bool expectedRead;
-    std::string expected;
-  } rows[] = {
-      {"terminated", std::string("COM5\0", 5), 5, true, "COM5"},
-      {"no NUL, shorter than the buffer", "COM5", 4, true, "COM5"},
-      {"first string of several", std::string("ab\0cd\0\0", 7), 7, true, "ab"},
-      {"empty", "", 0, true, ""},
-      {"259 bytes and NUL", Repeat('a', 259) + std::string(1, '\0'), 260, true, Repeat('a', 259)},
-      {"260 bytes without NUL", Repeat('a', 260), 260, false, ""},
-      {"size beyond the buffer", Repeat('a', 260), 261, false, ""},
+TEST(TextFromValueBytes, EndsAtTheFirstNulAndNeedsRoomForIt) {
+  const std::string a259(259, 'a'), a260(260, 'a');
+  struct Row { std::string data; DWORD size; bool read; std::string expected; } rows[] = {
+      {std::string("COM5\0", 5), 5, true, "COM5"},
+      {"COM5", 4, true, "COM5"},  // no NUL, but room for one
+      {std::string("ab\0cd\0\0", 7), 7, true, "ab"},
+      {a259 + std::string(1, '\0'), 260, true, a259},
+      {a260, 260, false, ""},
+      {a260, 261, false, ""},
   };
   for (const Row& row : rows) {
-    // The buffer ends right after the returned bytes, with no NUL behind them to lean on.
+    // Nothing after the returned bytes to lean on.
     std::vector<char> buffer(row.data.begin(), row.data.end());
     buffer.resize(260, 'z');
     char text[260] = "unchanged";
-    EXPECT_EQ(row.expectedRead, TextFromValueBytes(buffer.data(), row.size, 260, text)) << row.what;
-    if (row.expectedRead) {
-      EXPECT_EQ(row.expected, std::string(text)) << row.what;
-    }
+    EXPECT_EQ(row.read, TextFromValueBytes(buffer.data(), row.size, 260, text)) << row.size;
+    if (row.read) EXPECT_EQ(row.expected, std::string(text)) << row.size;
   }
 }
 
-// Stand-ins for RegEnumKeyExA that produce what a prefix cannot hold: a name too long for the
+// A stand-in for RegEnumKeyExA that produces what a prefix cannot hold: a name too long for the
 // buffer (Wine caps key names below 260 bytes), or a key deleted during the walk.
 const char* g_tooLongName = nullptr;
+DWORD g_goneFromIndex = 0xFFFFFFFF;
 int g_calls = 0;
-int g_failFromIndex = -1;
 
-LONG WINAPI EnumWithTooLongName(HKEY key, DWORD index, LPSTR name, LPDWORD length, LPDWORD reserved,
-                                LPSTR cls, LPDWORD classLength, PFILETIME lastWrite) {
-  ++g_calls;
-  if (g_calls > 100) return ERROR_NO_MORE_ITEMS;  // keeps a walk that never ends from hanging
-  if (g_failFromIndex >= 0 && index >= static_cast<DWORD>(g_failFromIndex)) {
-    return ERROR_KEY_DELETED;
-  }
-  LONG result = RegEnumKeyExA(key, index, name, length, reserved, cls, classLength, lastWrite);
-  if (result == ERROR_SUCCESS && g_tooLongName != nullptr && lstrcmpA(name, g_tooLongName) == 0) {
-    // What the real call leaves: a buffer of name bytes with no NUL, and the length it needs.
-    for (DWORD i = 0; i < 260; ++i) name[i] = 'L';
-    *length = 300;
-    return ERROR_MORE_DATA;
-  }
-  return result;
+LONG WINAPI EnumStandIn(HKEY key, DWORD index, LPSTR name, LPDWORD length, LPDWORD reserved, LPSTR cls,
+                        LPDWORD classLength, PFILETIME lastWrite) {
+  if (++g_calls > 100 || index >= g_goneFromIndex) return ERROR_KEY_DELETED;  // 100: a walk that never ends
+  const LONG result = RegEnumKeyExA(key, index, name, length, reserved, cls, classLength, lastWrite);
+  if (result != ERROR_SUCCESS || g_tooLongName == nullptr || lstrcmpA(name, g_tooLongName) != 0) return result;
+  // What the real call leaves: name bytes with no NUL, and the length it needs.
+  for (DWORD i = 0; i < 260; ++i) name[i] = 'L';
+  *length = 300;
+  return ERROR_MORE_DATA;
 }
 
-class PortEnumerationTest : public PortRegistryTest {
+class SubKeyWalk : public PortRegistryTest {
  protected:
-  void SetUp() override {
-    PortRegistryTest::SetUp();
-    g_tooLongName = nullptr;
-    g_calls = 0;
-    g_failFromIndex = -1;
-    SetEnumKeyFunctionForTesting(&EnumWithTooLongName);
-    for (const char* instance : {"0000", "0001", "0002"}) {
-      SetValue(PortInstance(instance), "HardwareID", REG_MULTI_SZ,
-               Multi({"UMDF\\OrvikPortEmulator"}));
-      SetValue(PortParameters(instance), "PortName", REG_SZ, Text(std::string("COM") + instance));
-      SetNumber(UsbParameters(instance), "OrvCuIndex", 0);
-      SetNumber(UsbParameters(instance), "OrvCOMPortForQX", 1 + instance[3] - '0');
-    }
-  }
   void TearDown() override {
     SetEnumKeyFunctionForTesting(nullptr);
     PortRegistryTest::TearDown();
   }
-
-  static std::vector<std::string> PortNames() {
-    std::vector<std::string> names;
-    for (const EmulatorPortRecord& r : CollectEmulatorPorts()) names.push_back(r.portName);
-    return names;
-  }
-  static std::vector<std::uint32_t> UsbPorts() {
-    std::vector<std::uint32_t> ports;
-    for (const UsbRecord& r : CollectUsbPortAssignments()) ports.push_back(r.portNumber);
-    return ports;
-  }
 };
 
-TEST_F(PortEnumerationTest, AllInstancesThroughTheStandIn) {
-  EXPECT_EQ((std::vector<std::string>{"COM0000", "COM0001", "COM0002"}), PortNames());
-  EXPECT_EQ((std::vector<std::uint32_t>{1, 2, 3}), UsbPorts());
-}
-
-TEST_F(PortEnumerationTest, AnOverLongNameIsSkippedAndTheWalkGoesOn) {
-  g_tooLongName = "0001";
-  EXPECT_EQ((std::vector<std::string>{"COM0000", "COM0002"}), PortNames());
-  EXPECT_EQ((std::vector<std::uint32_t>{1, 3}), UsbPorts());
-}
-
-TEST_F(PortEnumerationTest, AKeyGoneDuringTheWalkEndsIt) {
-  g_failFromIndex = 1;
-  EXPECT_EQ((std::vector<std::string>{"COM0000"}), PortNames());
-  EXPECT_EQ(2, g_calls);
-  g_calls = 0;
-  EXPECT_EQ((std::vector<std::uint32_t>{1}), UsbPorts());
-  EXPECT_EQ(2, g_calls);
+TEST_F(SubKeyWalk, AnOverLongNameIsSkippedAndAKeyGoneEndsTheWalk) {
+  for (const char* instance : {"0000", "0001", "0002"}) {
+    SetValue(PortInstance(instance), "HardwareID", REG_MULTI_SZ, Multi({"UMDF\\OrvikPortEmulator"}));
+    SetValue(PortParameters(instance), "PortName", REG_SZ, Text(std::string("COM") + instance));
+  }
+  SetEnumKeyFunctionForTesting(&EnumStandIn);
+  const struct { const char* tooLong; DWORD goneFrom; std::string names; int calls; } rows[] = {
+      {"0001", 0xFFFFFFFF, "COM0000 COM0002 ", 4},
+      {nullptr, 1, "COM0000 ", 2},
+  };
+  for (const auto& row : rows) {
+    g_tooLongName = row.tooLong;
+    g_goneFromIndex = row.goneFrom;
+    g_calls = 0;
+    std::string names;
+    ForEachEmulatorPort([](const EmulatorPortRecord& r, void* context) {
+      *static_cast<std::string*>(context) += std::string(r.portName) + " ";
+    }, &names);
+    EXPECT_EQ(row.names, names);
+    EXPECT_EQ(row.calls, g_calls);
+  }
 }
 
 }  // namespace

@@ -5,86 +5,39 @@
 #include "port_registry_seed.h"
 
 namespace ports_test {
-
-static void PrintTo(const UsbRecord& r, std::ostream* os) {
-  *os << "(" << r.portNumber << ", " << r.portRole << ", " << r.instanceName << ")";
-}
 namespace {
 
-// A value stored with these exact bytes; kMissing leaves it out.
-const char kMissing[] = "missing";
-struct Value {
-  std::string bytes;
-  Value(std::uint32_t number) : bytes(Dword(number)) {}
-  Value(const char* raw) : bytes(raw) {}
-  Value(std::string raw) : bytes(std::move(raw)) {}
-};
-
-struct Row {
-  const char* what;
-  Value cuIndex, portQX, enabledQX, portKD, enabledKD;
-  std::vector<UsbRecord> expected;
-};
-
-class UsbPortsTest : public PortRegistryTest {
- protected:
-  void SeedInstance(const std::string& instance, const Row& row) {
-    CreateKey(UsbParameters(instance));
-    const std::pair<const char*, const Value*> values[] = {
-        {"OrvCuIndex", &row.cuIndex}, {"OrvCOMPortForQX", &row.portQX}, {"OrvEnabledPortQX", &row.enabledQX},
-        {"OrvCOMPortForKD", &row.portKD}, {"OrvEnabledPortKD", &row.enabledKD}};
-    for (const auto& value : values) {
-      if (value.second->bytes != kMissing) {
-        SetValue(UsbParameters(instance), value.first, REG_DWORD, value.second->bytes);
-      }
-    }
-  }
-};
-
-TEST_F(UsbPortsTest, OneInstanceYieldsItsEnabledPortsQxFirst) {
-  EXPECT_TRUE(CollectUsbPortAssignments().empty()) << "no device key";
-  const std::string inst = "A1B2C3D4";
-  const Row rows[] = {
-      {"QX and KD", 0u, 3u, kMissing, 4u, 1u, {{3, 0, inst}, {4, 1, inst}}},
-      {"no OrvCuIndex", kMissing, 3u, 1u, 4u, 1u, {}},
-      {"any OrvCuIndex value", 0xFFFFFFFFu, 3u, kMissing, kMissing, kMissing, {{3, 0, inst}}},
-      {"no port values", 0u, kMissing, kMissing, kMissing, kMissing, {}},
-      {"QX port 0", 0u, 0u, kMissing, kMissing, kMissing, {}},
-      {"QX port 1", 0u, 1u, kMissing, kMissing, kMissing, {{1, 0, inst}}},
-      {"QX port 40", 0u, 40u, kMissing, kMissing, kMissing, {{40, 0, inst}}},
-      {"QX port 41", 0u, 41u, kMissing, kMissing, kMissing, {}},
-      {"QX port 4294967295", 0u, 0xFFFFFFFFu, kMissing, kMissing, kMissing, {}},
-      {"QX enabled 0", 0u, 3u, 0u, kMissing, kMissing, {}},
-      {"QX enabled 1", 0u, 3u, 1u, kMissing, kMissing, {{3, 0, inst}}},
-      {"QX enabled 2", 0u, 3u, 2u, kMissing, kMissing, {}},
-      {"QX disabled, KD still examined", 0u, 3u, 0u, 4u, kMissing, {{4, 1, inst}}},
-      {"KD port 40", 0u, kMissing, kMissing, 40u, kMissing, {{40, 1, inst}}},
-      {"KD port 41", 0u, kMissing, kMissing, 41u, 1u, {}},
-      {"KD enabled 0", 0u, 3u, 1u, 4u, 0u, {{3, 0, inst}}},
-      {"KD enabled 2", 0u, 3u, 1u, 4u, 2u, {{3, 0, inst}}},
-      {"same port for both", 1u, 5u, 1u, 5u, 1u, {{5, 0, inst}, {5, 1, inst}}},
-      // Numbers of any other size than 4 bytes count as missing.
-      {"OrvCuIndex of 2 bytes", std::string("\1\0", 2), 3u, kMissing, kMissing, kMissing, {}},
-      {"QX port of 2 bytes", 0u, std::string("\3\0", 2), kMissing, kMissing, kMissing, {}},
-      {"QX enabled of 2 bytes", 0u, 3u, std::string("\0\0", 2), kMissing, kMissing, {{3, 0, inst}}},
-      {"KD port of 8 bytes", 0u, kMissing, kMissing, Dword(4) + Dword(0), kMissing, {}},
+TEST(UsbFunctionYieldsPort, PortsOneToFortyUnlessSwitchedOff) {
+  struct Row { bool portRead; std::uint32_t port; bool enabledRead; std::uint32_t enabled; bool yields; } rows[] = {
+      {true, 1, false, 0, true},  {true, 40, false, 0, true}, {true, 0, false, 0, false},
+      {true, 41, false, 0, false}, {false, 3, false, 0, false},
+      {true, 3, true, 1, true},   {true, 3, true, 0, false},  {true, 3, true, 2, false},
   };
-  for (const Row& row : rows) {
-    SeedInstance(inst, row);
-    EXPECT_EQ(row.expected, CollectUsbPortAssignments()) << row.what;
-    RemoveSeeds();
+  for (const Row& r : rows) {
+    EXPECT_EQ(r.yields, UsbFunctionYieldsPort({r.portRead, r.port, r.enabledRead, r.enabled}))
+        << r.port << (r.enabledRead ? " enabled " : " ") << r.enabled;
   }
 }
 
-TEST_F(UsbPortsTest, InstancesComeInEnumerationOrder) {
-  SeedInstance("Z9", {"", 1u, 7u, 0u, kMissing, kMissing, {}});
-  SeedInstance("A1B2C3D4", {"", 0u, 3u, 1u, 4u, kMissing, {}});
-  SeedInstance("5&1a2b,c", {"", 0u, 12u, kMissing, kMissing, kMissing, {}});
-  SeedInstance("Y8", {"", 0u, 8u, kMissing, 9u, kMissing, {}});
-  CreateKey(std::string(kUsbDeviceKey) + "\\NoParameters");  // no "Device Parameters": skipped
-  const std::vector<UsbRecord> expected = {
-      {12, 0, "5&1a2b,c"}, {3, 0, "A1B2C3D4"}, {4, 1, "A1B2C3D4"}, {8, 0, "Y8"}, {9, 1, "Y8"}};
-  EXPECT_EQ(expected, CollectUsbPortAssignments());
+class UsbPortsWalk : public PortRegistryTest {};
+
+// The instances in enumeration order, QX before KD; only 4-byte numbers count.
+TEST_F(UsbPortsWalk, ReadsEachInstancesFunctionsInOrder) {
+  SetNumber(UsbParameters("A1"), "OrvCuIndex", 0);
+  SetNumber(UsbParameters("A1"), "OrvCOMPortForQX", 3);
+  SetNumber(UsbParameters("A1"), "OrvCOMPortForKD", 4);
+  SetNumber(UsbParameters("B2"), "OrvCuIndex", 1);
+  SetValue(UsbParameters("B2"), "OrvCOMPortForQX", REG_DWORD, std::string("\5\0", 2));
+  SetNumber(UsbParameters("B2"), "OrvCOMPortForKD", 6);
+  SetValue(UsbParameters("C3"), "OrvCuIndex", REG_DWORD, std::string("\0\0", 2));
+  SetNumber(UsbParameters("C3"), "OrvCOMPortForQX", 7);
+  SetValue(std::string(kUsbDeviceKey) + "\\D4", nullptr, 0, "");  // no "Device Parameters"
+  std::vector<std::string> seen;
+  ForEachUsbPortAssignment([](const UsbPortAssignment& r, void* context) {
+    static_cast<std::vector<std::string>*>(context)->push_back(
+        std::to_string(r.portNumber) + "/" + std::to_string(r.portRole) + "/" + r.instanceName);
+  }, &seen);
+  EXPECT_EQ((std::vector<std::string>{"3/0/A1", "4/1/A1", "6/1/B2"}), seen);
 }
 
 }  // namespace
