@@ -3,11 +3,11 @@
 #include <winternl.h>
 
 #include "common/bounded_text.h"
+#include "common/string_table.h"
 #include "payload/delete_tree.h"
 #include "payload/digest.h"
 #include "payload/extract.h"
 #include "payload/folder_security.h"
-#include "common/string_table.h"
 
 namespace {
 
