@@ -53,13 +53,9 @@ TEST_F(PortsFile, TheSetupFindsThePortsOfTheRegistryBesideItself) {
       {port, "PortName", REG_SZ, Text("COM5")}, {port, "OrvID", REG_SZ, Text("Printer1")},
   };
   for (const Seed& seed : seeds) seeds_.SetValue(seed.path, seed.name, seed.type, seed.bytes);
+  // A setting left out is read as 0; -1 is how the file writes the largest number.
   const std::pair<const char*, std::uint32_t> settings[] = {
-      {"OrvDCD", 1}, {"OrvDSR", 1}, {"OrvCTS", 1}, {"OrvRI", 0}, {"OrvQX", 1}, {"OrvKD", 0}, {"OrvPH", 0},
-      {"OrvAsync", 0}, {"OrvReadIntervalTimeout", 4294967295u}, {"OrvReadTotalTimeoutMultiplier", 0},
-      {"OrvReadTotalTimeoutConstant", 0}, {"OrvWriteTotalTimeoutMultiplier", 0},
-      {"OrvWriteTotalTimeoutConstant", 500}, {"OrvQXSCMD_UnlockTimer", 10}, {"OrvQXSCMD_Mode", 0},
-      {"OrvQXSCMD_Option", 0},
-  };
+      {"OrvDCD", 1}, {"OrvReadIntervalTimeout", 4294967295u}, {"OrvWriteTotalTimeoutConstant", 500}};
   for (const auto& setting : settings) seeds_.SetNumber(port, setting.first, setting.second);
   ASSERT_FALSE(HasFatalFailure());
 
@@ -69,7 +65,7 @@ TEST_F(PortsFile, TheSetupFindsThePortsOfTheRegistryBesideItself) {
   ASSERT_EQ("1", Recorded("ports_present")) << "no PORTS.dat beside the setup";
   EXPECT_EQ("1", Recorded("ports_exclusive_open")) << "still open when the setup started";
   EXPECT_EQ("[PORTS]\r\n3=0,A1B2C3D4\r\n4=1,A1B2C3D4\r\n[PRTVO]\r\n"
-            "COM5=0000,0002,1,1,1,0,1,0,0,0,Printer1,-1,0,0,0,500,10,0,0\r\n",
+            "COM5=0000,0002,1,0,0,0,0,0,0,0,Printer1,-1,0,0,0,500,0,0,0\r\n",
             ReadTestFile(RecordPath() + L".ports"));
   EXPECT_FALSE(Exists(WorkFolder())) << "the work folder, and the file with it, stayed";
 }

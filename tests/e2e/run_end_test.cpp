@@ -1,16 +1,36 @@
-// The failure box as a person sees it: what it says, in which language, that it waits for the
-// person to close it; and the damaged installer that a quiet run refuses without one.
+// The end of a run as a deployment script and a person see it: the exit code, read in full inside
+// Wine (the setup's last posted outcome, or the installer's own result code when the setup failed),
+// and the failure box: what it says, in which language, that it waits for the person to close it;
+// and the damaged installer that a quiet run refuses without one.
 #include "e2e_support.h"
 
 namespace e2e {
 namespace {
 
-class Boxes : public InstallerTest {
+class RunEnd : public InstallerTest {
  protected:
   ScratchFolder scratch_;
 };
 
-using BoxLanguage = Boxes;
+// Quiet runs show no box; the work folder goes either way.
+TEST_F(RunEnd, LastPostedOutcomeBecomesTheExitCodeUnlessTheSetupExitedWithTwo) {
+  struct Row { const wchar_t* posts; const wchar_t* setupExit; DWORD exitCode; } rows[] = {
+      {L"5,65535", L"259", 65535},  // the last wins, past 8 bits; "still active" is polled, then ignored
+      {L"", L"1", 0},               // nothing posted
+      {L"9", L"2", 1001},           // 2 fails the run; quiet, so without a box
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE("posts " + Narrow(row.posts) + " exits " + Narrow(row.setupExit));
+    runner::RunReport report =
+        Run(L"-s1", {runner::SetEnv(L"PROBE_POST", row.posts), runner::SetEnv(L"PROBE_EXIT", row.setupExit)});
+    EXPECT_EQ(row.exitCode, report.exit_code);
+    EXPECT_EQ("1", Recorded("complete")) << "the setup did not run to its end";
+    EXPECT_TRUE(report.boxes.empty());
+    EXPECT_FALSE(Exists(WorkFolder()));
+  }
+}
+
+using BoxLanguage = RunEnd;
 
 // Run under each user language by its own CTest entry (LANG=...); the plain run is English. A
 // variant without setup.exe (resource 104) is refused before anything is written.
@@ -32,7 +52,7 @@ TEST_F(BoxLanguage, MissingSetupShowsOneOwnerlessStopBoxInTheUsersLanguage) {
 }
 
 // One byte changed in place, in a file the setup would only read later, is found all the same.
-TEST_F(Boxes, QuietRunOfADamagedInstallerShowsNoBoxAndWritesNothing) {
+TEST_F(RunEnd, QuietRunOfADamagedInstallerShowsNoBoxAndWritesNothing) {
   WORD cabinet = 0;
   for (const PayloadEntry& row : InstallSet) {
     if (PayloadRelativePath(row) == L"data1.cab") cabinet = row.resourceId;
@@ -50,7 +70,7 @@ TEST_F(Boxes, QuietRunOfADamagedInstallerShowsNoBoxAndWritesNothing) {
 // The setup's outcome and end messages are still queued when the box appears; they must not close
 // it. The runner answers only after three seconds, so a box that went earlier shows a shorter time
 // and no answer.
-TEST_F(Boxes, StaysUntilThePersonClosesItAfterAFailedSetupThatPosted) {
+TEST_F(RunEnd, StaysUntilThePersonClosesItAfterAFailedSetupThatPosted) {
   const DWORD waitMs = 3000;
   runner::RunReport report =
       Run(L"", {runner::SetEnv(L"PROBE_EXIT", L"2"), runner::SetEnv(L"PROBE_POST", L"9,10")},

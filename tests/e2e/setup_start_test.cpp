@@ -1,11 +1,13 @@
-// What the setup is started with: its switches, the user's language, and the installer's whole
-// command line in the quoted window argument, whose handle must be the installer's own window.
+// How the setup is started: its switches, the user's language, and the installer's whole command
+// line in the quoted window argument, whose handle must be the installer's own window; and its
+// dialog brought forward once, a window whose class name holds one of the two dialog names.
 #include "e2e_support.h"
 
 namespace e2e {
 namespace {
 
-using SetupCommandLineLanguage = InstallerTest;
+class SetupStart : public InstallerTest {};
+using SetupCommandLineLanguage = SetupStart;
 
 // Run under each user language by its own CTest entry (LANG=...): the quiet switches carry the
 // language switch of the user's language.
@@ -25,6 +27,19 @@ TEST_F(SetupCommandLineLanguage, SetupGetsItsSwitchesAndTheQuotedWindowArgumentW
     ASSERT_FALSE(handle.empty());
     EXPECT_EQ(Narrow(WorkFolder()) + "setup.exe " + row.switches + " \"/W32:" + handle + ":1024" + row.quotedTail + "\"",
               Recorded("command_line"));
+  }
+}
+
+TEST_F(SetupStart, AWindowWhoseClassHoldsADialogNameIsRaisedOnce) {
+  // "<class>|<times raised by others>|..." as the setup probe records its window.
+  for (const wchar_t* windowClass : {L"XTSetDialogY", L"MsiDialogCloseClass"}) {
+    const std::string name = Narrow(windowClass);
+    runner::RunReport report = Run(L"-s1", {runner::SetEnv(L"PROBE_WINDOW_CLASS", windowClass),
+                                            runner::SetEnv(L"PROBE_WINDOW_MS", L"3000"),
+                                            runner::SetEnv(L"PROBE_POST", L"6")});
+    EXPECT_EQ(6u, report.exit_code) << name;
+    const std::string window = Recorded("window");
+    EXPECT_EQ(name + "|1", window.substr(0, window.rfind('|'))) << name;
   }
 }
 
