@@ -30,8 +30,6 @@ foreach(line IN LISTS lines)
     elseif(NOT "${dll}!${function}" IN_LIST allowed)
       string(APPEND bad "\n  ${dll}!${function}")
     endif()
-  elseif(line MATCHES "^[ \t]*$" AND NOT dll STREQUAL "")
-    # A blank line ends one DLL's list only after its functions started.
   endif()
 endforeach()
 if(count EQUAL 0)

@@ -1,0 +1,88 @@
+// The end of a run as a deployment script and a person see it: the exit code, read in full inside
+// Wine (the setup's last posted outcome, or the installer's own result code when the setup failed),
+// and the failure box: what it says, in which language, that it waits for the person to close it;
+// and the damaged installer that a quiet run refuses without one.
+#include "e2e_support.h"
+
+namespace e2e {
+namespace {
+
+class RunEnd : public InstallerTest {
+ protected:
+  ScratchFolder scratch_;
+};
+
+// Quiet runs show no box; the work folder goes either way.
+TEST_F(RunEnd, LastPostedOutcomeBecomesTheExitCodeUnlessTheSetupExitedWithTwo) {
+  struct Row { const wchar_t* posts; const wchar_t* setupExit; DWORD exitCode; } rows[] = {
+      {L"5,65535", L"259", 65535},  // the last wins, past 8 bits; "still active" is polled, then ignored
+      {L"", L"1", 0},               // nothing posted
+      {L"9", L"2", 1001},           // 2 fails the run; quiet, so without a box
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE("posts " + Narrow(row.posts) + " exits " + Narrow(row.setupExit));
+    runner::RunReport report =
+        Run(L"-s1", {runner::SetEnv(L"PROBE_POST", row.posts), runner::SetEnv(L"PROBE_EXIT", row.setupExit)});
+    EXPECT_EQ(row.exitCode, report.exit_code);
+    EXPECT_EQ("1", Recorded("complete")) << "the setup did not run to its end";
+    EXPECT_TRUE(report.boxes.empty());
+    EXPECT_FALSE(Exists(WorkFolder()));
+  }
+}
+
+using BoxLanguage = RunEnd;
+
+// Run under each user language by its own CTest entry (LANG=...); the plain run is English. A
+// variant without setup.exe (resource 104) is refused before anything is written.
+TEST_F(BoxLanguage, MissingSetupShowsOneOwnerlessStopBoxInTheUsersLanguage) {
+  const std::wstring variant = scratch_ / L"PortivoInstaller.exe";
+  ASSERT_EQ(runner::kRunnerOk, runner::CopyWithRcdata(PORTIVO_PROBE_INSTALLER, variant, 104, nullptr));
+  const std::vector<std::wstring> tempBefore = ListTree(TempFolder());
+  runner::RunReport report = Run(L"", {}, variant);
+  EXPECT_EQ(1001u, report.exit_code);
+  ASSERT_EQ(1u, report.boxes.size());
+  const runner::CapturedBox& box = report.boxes[0];
+  EXPECT_EQ(L"Orvik Portivo Ver.8.70b", box.caption);
+  EXPECT_EQ(std::wstring(UserLanguageCase().installFailedText), box.text) << runner::DescribeBox(box);
+  EXPECT_EQ(runner::kBoxIconHand, box.icon) << runner::BoxIconName(box.icon);
+  EXPECT_EQ(std::vector<int>{IDOK}, box.buttons);
+  EXPECT_FALSE(box.has_owner);
+  EXPECT_TRUE(SetupRecord().empty()) << "something was started";
+  EXPECT_EQ(tempBefore, ListTree(TempFolder())) << "something was written to the temporary folder";
+}
+
+// One byte changed in place, in a file the setup would only read later, is found all the same.
+TEST_F(RunEnd, QuietRunOfADamagedInstallerShowsNoBoxAndWritesNothing) {
+  WORD cabinet = 0;
+  for (const PayloadEntry& row : InstallSet) {
+    if (PayloadRelativePath(row) == L"data1.cab") cabinet = row.resourceId;
+  }
+  const std::wstring damaged = scratch_ / L"damaged.exe";
+  ASSERT_TRUE(CopyWithDamagedRcdata(PORTIVO_PROBE_INSTALLER, damaged, cabinet));
+  const std::vector<std::wstring> tempBefore = ListTree(TempFolder());
+  runner::RunReport report = Run(L"-s1", {}, damaged);
+  EXPECT_EQ(1001u, report.exit_code);
+  EXPECT_TRUE(report.boxes.empty()) << runner::DescribeBox(report.boxes[0]);
+  EXPECT_TRUE(SetupRecord().empty()) << "something was started";
+  EXPECT_EQ(tempBefore, ListTree(TempFolder())) << "something was written to the temporary folder";
+}
+
+// The setup's outcome and end messages are still queued when the box appears; they must not close
+// it. The runner answers only after three seconds, so a box that went earlier shows a shorter time
+// and no answer.
+TEST_F(RunEnd, StaysUntilThePersonClosesItAfterAFailedSetupThatPosted) {
+  const DWORD waitMs = 3000;
+  runner::RunReport report =
+      Run(L"", {runner::SetEnv(L"PROBE_EXIT", L"2"), runner::SetEnv(L"PROBE_POST", L"9,10")},
+          PORTIVO_PROBE_INSTALLER, waitMs);
+  EXPECT_EQ((std::vector<std::string>{"9|ok", "10|ok"}), runner::ValuesOf(SetupRecord(), "post"));
+  EXPECT_EQ(1001u, report.exit_code);
+  ASSERT_EQ(1u, report.boxes.size());
+  EXPECT_EQ(L"Installation failed.", report.boxes[0].text);
+  EXPECT_GE(report.boxes[0].shown_ms, waitMs - 100) << "the box went before anyone answered it";
+  EXPECT_EQ(IDOK, report.boxes[0].answered_with);
+  EXPECT_FALSE(Exists(WorkFolder()));
+}
+
+}  // namespace
+}  // namespace e2e
