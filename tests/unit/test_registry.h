@@ -1,8 +1,10 @@
 // Registry helpers shared by the unit and end-to-end tests. The prefix's registry is real, so
 // every case puts back what it changed.
 #pragma once
+#include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -110,3 +112,83 @@ class SavedValue {
 };
 
 }  // namespace testreg
+
+// Seeding for the port walks: the USB device key and the root ports key, which a case finds
+// holding no instance and leaves so.
+namespace ports_test {
+
+const char kUsbRootKey[] = "SYSTEM\\CurrentControlSet\\Enum\\USB";
+const char kUsbDeviceKey[] = "SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_3c9e&Pid_0202";
+const char kPortsKey[] = "SYSTEM\\CurrentControlSet\\Enum\\Root\\PORTS";
+
+inline std::string UsbParameters(const std::string& instance) {
+  return std::string(kUsbDeviceKey) + "\\" + instance + "\\Device Parameters";
+}
+inline std::string PortInstance(const std::string& instance) { return std::string(kPortsKey) + "\\" + instance; }
+inline std::string PortParameters(const std::string& instance) { return PortInstance(instance) + "\\Device Parameters"; }
+
+// Value data as stored, byte for byte.
+inline std::string Text(const std::string& text) { return text + std::string(1, '\0'); }
+inline std::string Multi(const std::vector<std::string>& strings) {
+  std::string bytes;
+  for (const std::string& s : strings) bytes += Text(s);
+  return bytes + std::string(1, '\0');
+}
+inline std::string Dword(std::uint32_t value) { return std::string(reinterpret_cast<const char*>(&value), 4); }
+
+// Creates HKLM\path as needed and stores exactly these bytes, 8-bit, so that the walks read them
+// back unconverted; a null name only creates the key.
+inline void SetValue(const std::string& path, const char* name, DWORD type, const std::string& bytes) {
+  HKEY key;
+  LONG result = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+  if (result == ERROR_SUCCESS) {
+    if (name != nullptr) {
+      result = RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                              static_cast<DWORD>(bytes.size()));
+    }
+    RegCloseKey(key);
+  }
+  EXPECT_EQ(ERROR_SUCCESS, result) << path << " " << (name ? name : "");
+}
+inline void SetNumber(const std::string& path, const char* name, std::uint32_t value) {
+  SetValue(path, name, REG_DWORD, Dword(value));
+}
+
+// Keys of the prefix's own are never touched: Begin refuses a prefix that holds such devices.
+class PortSeeds {
+ public:
+  bool Begin() {
+    usbRootExisted_ = testreg::KeyExists(HKEY_LOCAL_MACHINE, Wide(kUsbRootKey));
+    portsExisted_ = testreg::KeyExists(HKEY_LOCAL_MACHINE, Wide(kPortsKey));
+    HKEY ports;
+    DWORD instances = 0;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kPortsKey, 0, KEY_READ, &ports) == ERROR_SUCCESS) {
+      RegQueryInfoKeyA(ports, nullptr, nullptr, nullptr, &instances, nullptr, nullptr, nullptr, nullptr, nullptr,
+                       nullptr, nullptr);
+      RegCloseKey(ports);
+    }
+    begun_ = !testreg::KeyExists(HKEY_LOCAL_MACHINE, Wide(kUsbDeviceKey)) && instances == 0;
+    return begun_;
+  }
+  ~PortSeeds() {
+    if (!begun_) return;
+    testreg::DeleteKeyTree(HKEY_LOCAL_MACHINE, Wide(usbRootExisted_ ? kUsbDeviceKey : kUsbRootKey));
+    testreg::DeleteKeyTree(HKEY_LOCAL_MACHINE, Wide(kPortsKey), portsExisted_);
+    EXPECT_EQ(usbRootExisted_, testreg::KeyExists(HKEY_LOCAL_MACHINE, Wide(kUsbRootKey)));
+    EXPECT_EQ(portsExisted_, testreg::KeyExists(HKEY_LOCAL_MACHINE, Wide(kPortsKey)));
+  }
+
+ private:
+  static std::wstring Wide(const char* path) { return std::wstring(path, path + strlen(path)); }  // ASCII
+  bool begun_ = false;
+  bool usbRootExisted_ = false;
+  bool portsExisted_ = false;
+};
+
+class PortRegistryTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(seeds_.Begin()) << "the prefix holds USB or root port devices"; }
+  PortSeeds seeds_;
+};
+
+}  // namespace ports_test

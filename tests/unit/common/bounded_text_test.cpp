@@ -44,14 +44,3 @@ TEST(BoundedText, CopyAppendAndDecimalsFitOrEmptyTheBuffer) {
     EXPECT_EQ(*row.after != '\0', fits) << row.after;
   }
 }
-
-// The wide forms share the code; a fit and a refusal show they are wired to it.
-TEST(BoundedText, WideFormsAndFormatDecimal) {
-  wchar_t text[8];
-  EXPECT_TRUE(BoundedCopy(text, 6, L"abcde"));
-  EXPECT_FALSE(BoundedAppend(text, 7, L"fg"));
-  EXPECT_STREQ(L"", text);
-  EXPECT_TRUE(FormatDecimal(-12, text, 4));
-  EXPECT_STREQ(L"-12", text);
-  EXPECT_FALSE(FormatDecimal(1234, text, 4));
-}

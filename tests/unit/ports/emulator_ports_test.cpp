@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "port_registry_seed.h"
+#include "test_registry.h"
 #include "ports/ports_file.h"
 
 namespace ports_test {

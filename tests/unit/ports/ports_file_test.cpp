@@ -4,8 +4,7 @@
 
 #include <algorithm>
 
-#include "port_registry_seed.h"
-#include "scratch_folder.h"
+#include "test_registry.h"
 
 namespace ports_test {
 namespace {
@@ -40,18 +39,6 @@ TEST(PortsLines, EmulatorLines) {
     EXPECT_TRUE(FormatEmulatorLine(record, line, kPortsLineCapacity));
     EXPECT_EQ(std::string(row.expected), line);
   }
-}
-
-class PortsFile : public PortRegistryTest {};
-
-// The lines reach the disk with CR LF, over an earlier file.
-TEST_F(PortsFile, LinesEndInCrLfAndReplaceAnEarlierFile) {
-  ScratchFolder folder;
-  ASSERT_TRUE(WriteTestFile(folder / L"PORTS.dat", std::string(1000, 'x')));
-  SetNumber(UsbParameters("A1"), "OrvCuIndex", 0);
-  SetNumber(UsbParameters("A1"), "OrvCOMPortForQX", 3);
-  WritePortsFile((folder.path() + L"\\").c_str());
-  EXPECT_EQ("[PORTS]\r\n3=0,A1\r\n[PRTVO]\r\n", ReadTestFile(folder / L"PORTS.dat"));
 }
 
 }  // namespace
