@@ -139,16 +139,14 @@ class InstallerTest : public ::testing::Test {
     return options;
   }
 
-  // Runs an installer to its end, from the records' previous run cleared; boxes are answered after
-  // dismissAfterMs. An empty currentFolder leaves the installer in the test's own.
+  // Runs an installer to its end, in the test's current folder, from the records' previous run
+  // cleared; boxes are answered after dismissAfterMs.
   runner::RunReport Run(const std::wstring& arguments, std::vector<runner::EnvChange> env = {},
-                        const std::wstring& installer = InstallerUnderTest(), DWORD dismissAfterMs = 300,
-                        const std::wstring& currentFolder = L"") {
+                        const std::wstring& installer = InstallerUnderTest(), DWORD dismissAfterMs = 300) {
     DeleteFileW(RecordPath().c_str());
     DeleteFileW(RemovalLogPath().c_str());
     runner::RunOptions options = Options(arguments, std::move(env), installer);
     options.dismiss_after_ms = dismissAfterMs;
-    options.current_folder = currentFolder;
     runner::RunReport report;
     EXPECT_EQ(runner::kRunnerOk, runner::RunInstaller(options, &report)) << "the installer did not run to its end";
     return report;

@@ -33,34 +33,27 @@ class StartupCheck : public ServiceKeysTest {
   }
 };
 
-// What the machine holds before the run. Wine reports the Windows version that
-// HKCU\Software\Wine\AppDefaults\<program>\Version names.
-enum class Machine { kNothing, kEmulator, kKernelModeMark, kWindowsNT4, kWindows2000 };
-
+// Wine reports the Windows version that HKCU\Software\Wine\AppDefaults\<program>\Version names.
 TEST_F(StartupCheck, RefusedRunsGetTheirCodeAndTheirBox) {
   const std::wstring versionKey = L"Software\\Wine\\AppDefaults\\PortivoInstaller.exe";
   SavedValue savedVersion(HKEY_CURRENT_USER, versionKey, L"Version");
-  struct Row { Machine machine; const wchar_t* arguments; DWORD code; const wchar_t* box; } rows[] = {
-      // The emulator installed: kernel mode refused, with its box even in a quiet mode.
-      {Machine::kEmulator, L"-s1 -KM", 103, kModeConflictText},
-      // A kernel-mode mark ("KM" of any data): user mode refused.
-      {Machine::kKernelModeMark, L"", 103, kModeConflictText},
-      {Machine::kWindowsNT4, L"", 102, kUnsupportedOsText},
-      {Machine::kWindows2000, L"-s1", 0, nullptr},
-      {Machine::kNothing, L"-s1 -QX:COM3 -KD:COM3", 106, nullptr},
+  // A service key (the emulator's, or the kernel driver's with a "KM" mark of any data), the
+  // Windows version, the arguments, and what the run must end with.
+  struct Row { const wchar_t* serviceKey; const wchar_t* version; const wchar_t* arguments; DWORD code; const wchar_t* box; } rows[] = {
+      {kEmulatorServiceKey, nullptr, L"-s1 -KM", 103, kModeConflictText},  // the box even when quiet
+      {kKernelServiceKey, nullptr, L"", 103, kModeConflictText},
+      {nullptr, L"nt40", L"", 102, kUnsupportedOsText},
+      {nullptr, L"win2k", L"-s1", 0, nullptr},
+      {nullptr, nullptr, L"-s1 -QX:COM3 -KD:COM3", 106, nullptr},
   };
   for (const Row& row : rows) {
-    static const char* const kMachines[] = {"nothing", "emulator", "KM mark", "NT 4", "2000"};
-    const std::string label = kMachines[static_cast<int>(row.machine)] + (" " + Narrow(row.arguments));
+    const std::string label = Narrow(std::wstring(row.serviceKey ? row.serviceKey : L"") + L" " +
+                                     (row.version ? row.version : L"") + L" " + row.arguments);
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKernelServiceKey);
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, kEmulatorServiceKey);
     RegDeleteKeyW(HKEY_CURRENT_USER, versionKey.c_str());
-    if (row.machine == Machine::kEmulator) ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, kEmulatorServiceKey));
-    if (row.machine == Machine::kKernelModeMark) ASSERT_TRUE(SetDword(HKEY_LOCAL_MACHINE, kKernelServiceKey, L"KM", 0));
-    if (row.machine == Machine::kWindowsNT4 || row.machine == Machine::kWindows2000) {
-      ASSERT_TRUE(SetText(HKEY_CURRENT_USER, versionKey, L"Version", REG_SZ,
-                          row.machine == Machine::kWindowsNT4 ? L"nt40" : L"win2k"));
-    }
+    if (row.serviceKey) ASSERT_TRUE(SetDword(HKEY_LOCAL_MACHINE, row.serviceKey, L"KM", 0));
+    if (row.version) ASSERT_TRUE(SetText(HKEY_CURRENT_USER, versionKey, L"Version", REG_SZ, row.version));
     runner::RunReport report = Run(row.arguments, {runner::SetEnv(L"PROBE_POST", L"42")});
     if (row.code != 0) {
       ExpectRefused(report, row.code, row.box, label);

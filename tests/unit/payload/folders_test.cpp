@@ -1,8 +1,13 @@
+#include "payload/delete_tree.h"
+#include "payload/folder_security.h"
 #include "payload/leftover_folders.h"
+#include "payload/work_folder.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <sddl.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -10,6 +15,61 @@
 #include "test_registry.h"
 
 namespace {
+
+TEST(WorkFolder, TempBaseIsDroppedOnlyWhenItIsExactlyTheWindowsFolder) {
+  EXPECT_STREQ(L"C:\\Temp\\", TempBaseFrom(L"C:\\Temp\\", L"C:\\windows"));
+  EXPECT_STREQ(L"", TempBaseFrom(L"C:\\windows", L"C:\\windows"));
+  EXPECT_STREQ(L"C:\\WINDOWS", TempBaseFrom(L"C:\\WINDOWS", L"C:\\windows"));  // exact, case-sensitive
+}
+
+TEST(WorkFolder, PathsTable) {
+  const wchar_t work[] = L"C:\\Temp\\{7A41C2E9-5D03-4B8E-9F62-1E0C7B3D58A4}\\";
+  wchar_t path[MAX_PATH];
+  ASSERT_TRUE(BuildFolderPath(work, 8, path, MAX_PATH));
+  EXPECT_EQ(std::wstring(work) + L"qxusb\\QXUSB800\\QXUSB64", path);
+  EXPECT_FALSE(BuildFolderPath(work, 4, path, 60));
+  EXPECT_STREQ(L"", path);
+  struct Row { const wchar_t* full; const wchar_t* native; } rows[] = {
+      {L"C:\\Temp\\x", L"\\??\\C:\\Temp\\x"},
+      {L"\\\\?\\C:\\Temp\\x", L"\\??\\C:\\Temp\\x"},
+      {L"\\\\server\\share\\x", L"\\??\\UNC\\server\\share\\x"},
+  };
+  for (const Row& row : rows) {
+    ASSERT_TRUE(NativePathOf(row.full, path, MAX_PATH));
+    EXPECT_STREQ(row.native, path) << row.full;
+  }
+}
+
+// Wine neither stores nor enforces descriptors on files, so the descriptor itself is checked:
+// owner, the protected flag, and each entry with its trustee, rights and inheritance.
+TEST(WorkFolder, SecurityGivesSystemAndAdministratorsAloneFullControl) {
+  FolderSecurity security;
+  ASSERT_TRUE(BuildWorkFolderSecurity(security));
+  wchar_t* text = nullptr;
+  ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorW(
+      &security.descriptor, SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &text, nullptr));
+  EXPECT_STREQ(L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", text);
+  LocalFree(text);
+}
+
+// Read-only entries go too; entries with a leading dot stay and keep their folder.
+TEST(DeleteFolderTree, RemovesNestedAndReadOnlyEntriesButNoDotEntries) {
+  ScratchFolder folder;
+  const std::wstring root = folder / L"tree";
+  for (const wchar_t* sub : {L"", L"\\sub", L"\\sub\\deeper"}) CreateDirectoryW((root + sub).c_str(), nullptr);
+  ASSERT_TRUE(WriteTestFile(root + L"\\a.txt", "a"));
+  ASSERT_TRUE(WriteTestFile(root + L"\\sub\\deeper\\b.txt", "b"));
+  SetFileAttributesW((root + L"\\a.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+  SetFileAttributesW((root + L"\\sub").c_str(), FILE_ATTRIBUTE_READONLY);
+  EXPECT_TRUE(DeleteFolderTree((root + L"\\").c_str()));  // with the separator the WorkFolder has
+  EXPECT_FALSE(Exists(root));
+  ASSERT_TRUE(WriteTestFile(folder / L".keep", "k"));
+  ASSERT_TRUE(WriteTestFile(folder / L"gone.txt", "g"));
+  EXPECT_FALSE(DeleteFolderTree(folder.path()));
+  EXPECT_TRUE(Exists(folder / L".keep"));
+  EXPECT_FALSE(Exists(folder / L"gone.txt"));
+  DeleteFileW((folder / L".keep").c_str());
+}
 
 const wchar_t kProgramFilesKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion";
 const wchar_t kShellFoldersKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";

@@ -1,0 +1,135 @@
+#include "payload/catalogue.h"
+#include "payload/digest.h"
+#include "payload/extract.h"
+#include "payload/removal_choice.h"
+#include "payload/work_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "scratch_folder.h"
+
+namespace {
+
+// The entry in one language's table, read directly so both tables are checked whatever the
+// user's language is.
+std::wstring TableEntry(unsigned id, WORD language) {
+  HMODULE self = GetModuleHandleW(nullptr);
+  HRSRC found = FindResourceExW(self, MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(id / 16 + 1), language);
+  if (found == nullptr) return L"";
+  const WCHAR* p = static_cast<const WCHAR*>(LockResource(LoadResource(self, found)));
+  for (unsigned i = 0; i < id % 16; ++i) p += 1 + *p;
+  return std::wstring(p + 1, *p);
+}
+
+// Eighty distinct resources; every file name resolves alike in both string tables; every folder
+// is made after its parent and before the rows written into it.
+TEST(Catalogue, SetsAreWholeAndConsistent) {
+  std::set<WORD> ids;
+  for (const PayloadSet& set : {kInstallPayload, kRemovalPayload}) {
+    for (std::size_t i = 0; i < set.count; ++i) {
+      const PayloadEntry& row = set.rows[i];
+      ids.insert(row.resourceId);
+      std::wstring name;
+      for (const PayloadName& n : PayloadNames) if (n.id == row.nameId) name = n.text;
+      EXPECT_NE(L"", name) << row.nameId;
+      EXPECT_EQ(name, TableEntry(row.nameId, 1033)) << row.nameId;
+      EXPECT_EQ(name, TableEntry(row.nameId, 1041)) << row.nameId;
+      EXPECT_GE(row.folder, 1);
+      EXPECT_LE(row.folder, set.folderCount);
+    }
+  }
+  EXPECT_EQ(80u, ids.size());
+  for (std::size_t i = 0; i < kFolderCount; ++i) EXPECT_LT(PayloadFolders[i].parent, PayloadFolders[i].index);
+}
+
+TEST(EmulatorSetupChoice, Table) {
+  const struct { bool functionFound, callSucceeded; BOOL wow64; unsigned expected; } rows[] = {
+      {true, true, TRUE, kEmulatorSetup64NameId},  {true, true, FALSE, kEmulatorSetup32NameId},
+      {true, false, TRUE, kEmulatorSetup32NameId}, {false, true, TRUE, kEmulatorSetup32NameId},
+  };
+  for (const auto& r : rows) {
+    EXPECT_EQ(r.expected, EmulatorSetupNameIdFor(r.functionFound, r.callSucceeded, r.wow64))
+        << r.functionFound << r.callSucceeded << r.wow64;
+  }
+  // The test program may import it; the installer may not, since Windows 2000 lacks it.
+  EXPECT_EQ(&::IsWow64Process, LookUpIsWow64Process());
+}
+
+TEST(Crc32, MatchesZlibOnEveryPathThroughTheLoop) {
+  std::string bytes;
+  for (int i = 0; i < 1000; ++i) bytes += static_cast<char>(i * 7 + 3);
+  // Expected values from Python's zlib.crc32.
+  struct Row { std::string data; std::uint32_t expected; } rows[] = {
+      {"", 0x00000000u}, {"123456789", 0xCBF43926u},
+      {bytes.substr(1, 997), 0xF2686E7Fu},  // eight-byte steps and a tail, odd start
+  };
+  CrcTables tables;
+  FillCrcTables(tables);
+  for (const Row& row : rows) EXPECT_EQ(row.expected, Crc32(tables, row.data.data(), row.data.size())) << row.data.size();
+}
+
+TEST(FindPayloadDigest, ReadsTheRowOfItsIdAndNoHalfRow) {
+  const unsigned char table[] = {
+      104, 0, 0, 0, 0x05, 0x04, 0, 0, 0xE6, 0x8B, 0x72, 0xFC,  // 104: 1029 bytes, 0xFC728BE6
+      0x2C, 0x01, 0, 0, 1, 0, 0, 0, 0x78, 0x56, 0x34, 0x12,    // 300: 1 byte, 0x12345678
+      105, 0, 0, 0, 2, 0, 0, 0};                                // cut short
+  struct Row { WORD id; bool found; std::uint32_t size; std::uint32_t crc; } rows[] = {
+      {104, true, 1029, 0xFC728BE6u}, {300, true, 1, 0x12345678u}, {105, false, 0, 0}};
+  for (const Row& row : rows) {
+    PayloadDigest digest = {0, 0};
+    EXPECT_EQ(row.found, FindPayloadDigest(table, sizeof table, row.id, &digest)) << row.id;
+    EXPECT_EQ(row.size, digest.size) << row.id;
+    EXPECT_EQ(row.crc, digest.crc) << row.id;
+  }
+}
+
+// The second file's write stops half-way, as on a disk that fills up during the unpacking.
+int g_writes = 0;
+BOOL WINAPI SecondWriteFallsShort(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED) {
+  return WriteFile(file, data, ++g_writes < 2 ? size : size / 2, written, nullptr);
+}
+
+// Everything is checked before the WorkFolder is made, and a set that did not arrive whole leaves
+// no WorkFolder behind.
+TEST(UnpackPayload, OnlyAWholeCheckedSetStays) {
+  const PayloadEntry whole[] = {{104, kSetupNameId, 1}, {104, kCleanupLibraryNameId, 1}};
+  const PayloadEntry undigested[] = {{104, kSetupNameId, 1}, {105, kCleanupLibraryNameId, 1}};
+  struct Row { const PayloadEntry* rows; WriteFileFunction write; bool unpacked; int writes; } rows[] = {
+      {whole, WriteFile, true, 0}, {whole, SecondWriteFallsShort, false, 2}, {undigested, SecondWriteFallsShort, false, 0},
+  };
+  wchar_t workPath[MAX_PATH];
+  ASSERT_TRUE(WorkFolderPath(workPath));
+  for (const Row& row : rows) {
+    g_writes = 0;
+    g_payloadWriteFile = row.write;
+    WorkFolder work;
+    const bool unpacked = UnpackPayload(PayloadSet{row.rows, 2, 1}, work);
+    g_payloadWriteFile = WriteFile;
+    EXPECT_EQ(row.unpacked, unpacked) << row.writes;
+    EXPECT_EQ(row.writes, g_writes);
+    EXPECT_EQ(row.unpacked, Exists(workPath)) << row.writes;
+    if (unpacked) EXPECT_TRUE(DeleteWorkFolder(work));
+  }
+}
+
+// Resource 104 holds every byte value, CR, LF and ^Z among them.
+TEST(ExtractPayloadFile, ByteForByteOverAnOldFileAndNeverUnderACutName) {
+  ScratchFolder folder;
+  HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(104), MAKEINTRESOURCEW(10));
+  ASSERT_NE(nullptr, found);
+  const std::string expected(static_cast<const char*>(LockResource(LoadResource(nullptr, found))),
+                             SizeofResource(nullptr, found));
+  ASSERT_TRUE(WriteTestFile(folder / L"setup.exe", std::string(5000, 'x')));
+  EXPECT_EQ(0u, ExtractPayloadFile(104, L"setup.exe", folder.path().c_str()));
+  EXPECT_EQ(expected, ReadTestFile(folder / L"setup.exe"));
+  EXPECT_NE(0u, ExtractPayloadFile(9999, L"none.bin", folder.path().c_str()));
+  EXPECT_FALSE(Exists(folder / L"none.bin"));
+  const std::wstring tooLong = folder.path() + L"\\" + std::wstring(kJoinedPathCapacity, L'a');
+  EXPECT_EQ(static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE), ExtractPayloadFile(104, L"setup.exe", tooLong.c_str()));
+  EXPECT_TRUE(folder.Remove());
+}
+
+}  // namespace

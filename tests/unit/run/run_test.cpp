@@ -1,0 +1,161 @@
+#include "common/language.h"
+#include "common/switches.h"
+#include "run/command_line.h"
+#include "run/messages.h"
+#include "run/result_codes.h"
+#include "run/startup_checks.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+TEST(CommandLine, HasSwitchIsACaseSensitiveSubstringTest) {
+  EXPECT_TRUE(HasSwitch(L"x-s1y", L"-s1"));
+  EXPECT_FALSE(HasSwitch(L"-S1", L"-s1"));
+  EXPECT_FALSE(HasSwitch(L"-s", L"-s1"));
+  EXPECT_FALSE(HasSwitch(nullptr, L"-s1"));
+}
+
+TEST(CommandLine, RunSwitchesTable) {
+  const wchar_t* quiet = L"/clone_wait /hide_progress -l0x0411";
+  struct Row { const wchar_t* commandLine; RunMode mode; DriverMode driver; const wchar_t* setupSwitches; } rows[] = {
+      {L"", Interactive, UserMode, L"/clone_wait"},
+      {L"-u3 -s1", Removal, UserMode, L""},
+      {L"-U3", Removal, UserMode, L""},
+      {L"-u1 -s1", SilentInstall, UserMode, quiet},
+      {L"-S1", SilentInstall, UserMode, quiet},
+      {L"-U1", SilentUninstall, UserMode, quiet},
+      {L"/s1 -kM", Interactive, UserMode, L"/clone_wait"},
+      {L"-km -u3", Removal, KernelMode, L""},
+      {L"-S1 -KM -mode 3", SilentInstall, KernelMode, quiet},
+  };
+  for (const Row& row : rows) {
+    const RunSwitches parsed = ParseRunSwitches(row.commandLine, 0x0411);
+    EXPECT_EQ(row.mode, parsed.runMode) << row.commandLine;
+    EXPECT_EQ(row.driver, parsed.driverMode) << row.commandLine;
+    EXPECT_EQ(std::wstring(row.setupSwitches), parsed.setupSwitches) << row.commandLine;
+  }
+}
+
+TEST(PortSwitches, QuietInstallReadsThePorts) {
+  struct Row { const wchar_t* commandLine; int qxPort; int kdPort; } rows[] = {
+      {L"-s1 -QX:COM1 -KD:COM32", 1, 32},
+      {L"-s1 -QX:COM0 -KD:COM33", 0, 0},
+      {L"-s1 -QX:COM3 -QX:COM5", 3, 0},    // the first occurrence counts
+      {L"-s1 -QX:COM99 -QX:COM5", 0, 0},   // even when it is invalid
+      {L"-s1 -QX:LPT2 -QX:COM3", 34, 0},   // a valid LPT number replaces the COM number
+      {L"-s1 -QX:LPT1 -KD:LPT8", 33, 40},
+      {L"-s1 -QX:COM3 -QX:LPT9", 3, 0},
+      {L"-s1 -QX:COM 3 -KD:LPT 4", 0, 0},  // the number ends at the first blank
+      {L"-s1 -QX:COM12abc", 12, 0},
+      {L"-s1 -qx:com3", 0, 0},
+      {nullptr, 0, 0},
+  };
+  for (const Row& row : rows) {
+    const RequestedPorts ports = ParsePortSwitches(row.commandLine, SilentInstall);
+    EXPECT_EQ(row.qxPort, ports.qxPort) << (row.commandLine ? row.commandLine : L"(null)");
+    EXPECT_EQ(row.kdPort, ports.kdPort) << (row.commandLine ? row.commandLine : L"(null)");
+  }
+  for (RunMode mode : {Interactive, SilentUninstall, Removal}) {
+    EXPECT_EQ(0, ParsePortSwitches(L"-s1 -QX:COM3 -KD:COM4", mode).qxPort) << mode;
+  }
+}
+
+TEST(DriverMode, Table) {
+  struct Row { bool emulatorService, kernelModeMark; DriverMode mode; int expected; } rows[] = {
+      {true, true, KernelMode, kResultModeConflict},  {true, false, KernelMode, kResultModeConflict},
+      {true, true, UserMode, kResultSuccess},         {false, true, UserMode, kResultModeConflict},
+      {false, true, KernelMode, kResultSuccess},      {false, false, UserMode, kResultSuccess},
+      {false, false, KernelMode, kResultSuccess},
+  };
+  for (const Row& r : rows) {
+    EXPECT_EQ(r.expected, DriverModeResult(r.emulatorService, r.kernelModeMark, r.mode))
+        << r.emulatorService << r.kernelModeMark << r.mode;
+  }
+}
+
+struct VersionRow { bool callSucceeds; DWORD major; int expected; };
+VersionRow gVersionRow;
+
+BOOL WINAPI FakeGetVersionEx(OSVERSIONINFOW* version) {
+  if (version->dwOSVersionInfoSize != sizeof(OSVERSIONINFOW)) return FALSE;
+  if (!gVersionRow.callSucceeds) return FALSE;
+  version->dwMajorVersion = gVersionRow.major;
+  return TRUE;
+}
+
+// A call that fails without writing must leave a version that is refused.
+TEST(WindowsVersion, Table) {
+  const VersionRow rows[] = {{false, 0, kResultUnsupportedOs}, {true, 4, kResultUnsupportedOs},
+                             {true, 5, kResultSuccess}, {true, 10, kResultSuccess}};
+  gGetVersionExW = &FakeGetVersionEx;
+  for (const VersionRow& row : rows) {
+    gVersionRow = row;
+    EXPECT_EQ(row.expected, CheckWindowsVersion()) << row.major;
+  }
+  gGetVersionExW = &::GetVersionExW;
+}
+
+DWORD gThreadTokenError;
+BOOL WINAPI FakeOpenThreadToken(HANDLE, DWORD, BOOL, HANDLE*) {
+  SetLastError(gThreadTokenError);
+  return FALSE;
+}
+
+// Wine's process token lists the administrators group; only a thread without a token of its own
+// falls back to it.
+TEST(IsAdministrator, ProcessTokenOnlyWhenTheThreadHasNone) {
+  gOpenThreadToken = &FakeOpenThreadToken;
+  gThreadTokenError = ERROR_NO_TOKEN;
+  EXPECT_TRUE(IsAdministrator());
+  gThreadTokenError = ERROR_ACCESS_DENIED;
+  EXPECT_FALSE(IsAdministrator());
+  gOpenThreadToken = &::OpenThreadToken;
+}
+
+// The port codes replace an earlier failure, but do not clear one.
+TEST(RequestedPorts, Table) {
+  struct Row { int qx, kd, earlier, expected; } rows[] = {
+      {3, 3, 0, kResultSamePort}, {0, 4, 0, kResultKdWithoutQx}, {3, 4, 0, kResultSuccess},
+      {0, 0, 0, kResultSuccess},  {40, 40, kResultAlreadyRunning, kResultSamePort},
+      {0, 4, kResultNotAdministrator, kResultKdWithoutQx}, {3, 4, kResultAlreadyRunning, kResultAlreadyRunning},
+  };
+  for (const Row& row : rows) {
+    RequestedPorts ports;
+    ports.qxPort = row.qx;
+    ports.kdPort = row.kd;
+    EXPECT_EQ(row.expected, CheckRequestedPorts(ports, row.earlier)) << row.qx << "/" << row.kd << " after " << row.earlier;
+  }
+}
+
+TEST(Messages, LanguageIdChoosesTheSetByTheWholeId) {
+  struct Row { LANGID id; UiLanguage language; } rows[] = {
+      {1041, UiLanguage::Japanese}, {1028, UiLanguage::TraditionalChinese}, {2052, UiLanguage::SimplifiedChinese},
+      {1033, UiLanguage::English},  {3076, UiLanguage::English},  // zh-HK
+      {0x0011, UiLanguage::English},  // neutral Japanese
+  };
+  for (const Row& row : rows) EXPECT_EQ(row.language, LanguageForId(row.id)) << row.id;
+}
+
+// Each box code to its text, and each set with texts of its own; codes without a box get none.
+TEST(Messages, MessageForCodeTable) {
+  struct Row { UiLanguage language; int code; const wchar_t* text; } rows[] = {
+      {UiLanguage::English, 101, L"This installer is already running."},
+      {UiLanguage::English, 102, L"This operating system is not supported.\r\nInstallation canceled."},
+      {UiLanguage::English, 103, L"Orvik Portivo with different operation mode is installed.\r\n"
+                                 L"First, uninstall the Orvik Portivo with a different operation mode."},
+      {UiLanguage::English, 104, L"Please log on administrator account."},
+      {UiLanguage::English, 1001, L"Installation failed."},
+      {UiLanguage::English, 0, L""}, {UiLanguage::English, 106, L""},
+      {UiLanguage::Japanese, 104, L"管理者権限で実行してください。"},
+      {UiLanguage::TraditionalChinese, 1001, L"安裝失敗。"},
+      {UiLanguage::SimplifiedChinese, 1001, L"安装失败。"},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(std::wstring(row.text), MessageForCode(MessageSetFor(row.language), row.code)) << row.code;
+  }
+}
+
+}  // namespace
