@@ -36,9 +36,6 @@ inline std::wstring WorkFolder() { return TempFolder() + kWorkFolderName; }
 
 inline std::string Narrow(const std::wstring& text) { return runner::Utf8FromWide(text); }
 
-const wchar_t kKernelServiceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\OrvCe";
-const wchar_t kEmulatorServiceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\OrvikPEService";
-
 // Everything below folder whose name starts with prefix, sorted: "sub\name" for a file,
 // "sub\name\" for a folder.
 inline std::vector<std::wstring> ListTree(std::wstring folder, const std::wstring& prefix = L"") {
@@ -93,18 +90,13 @@ inline LanguageCase UserLanguageCase() {
                   : LanguageCase{L"Installation failed.", L"-l0x0409"};
 }
 
-// A copy of source with one byte in the middle of RT_RCDATA `id` changed where it lies in the file,
-// as a damaged download would have it; the digest table is left as it was.
+// A copy of source with one byte in the middle of RT_RCDATA `id` changed, as a damaged download
+// would have it; the digest table is left as it was.
 inline bool CopyWithDamagedRcdata(const std::wstring& source, const std::wstring& target, WORD id) {
-  std::vector<unsigned char> file, bytes;
-  if (runner::ReadWholeFile(source, &file) != runner::kRunnerOk ||
-      runner::ReadRcdata(source, id, &bytes) != runner::kRunnerOk || bytes.empty()) {
-    return false;
-  }
-  const auto at = std::search(file.begin(), file.end(), bytes.begin(), bytes.end());
-  if (at == file.end()) return false;
-  at[bytes.size() / 2] ^= 0x01;
-  return WriteTestFile(target, std::string(file.begin(), file.end()));
+  std::vector<unsigned char> bytes;
+  if (runner::ReadRcdata(source, id, &bytes) != runner::kRunnerOk || bytes.empty()) return false;
+  bytes[bytes.size() / 2] ^= 0x01;
+  return runner::CopyWithRcdata(source, target, id, &bytes) == runner::kRunnerOk;
 }
 
 // The probe installer, or the one PORTIVO_INSTALLER_UNDER_TEST names (the signed build runs the
@@ -173,22 +165,6 @@ class InstallerTest : public ::testing::Test {
   }
 
   ScratchFolder records_;
-};
-
-// The driver's service keys are absent when a case starts, and each case leaves them absent again.
-class ServiceKeysTest : public InstallerTest {
- protected:
-  void SetUp() override {
-    InstallerTest::SetUp();
-    if (HasFatalFailure()) return;
-    ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kKernelServiceKey) || KeyExists(HKEY_LOCAL_MACHINE, kEmulatorServiceKey))
-        << "the prefix has a driver's service key";
-  }
-  void TearDown() override {
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKernelServiceKey);
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kEmulatorServiceKey);
-    InstallerTest::TearDown();
-  }
 };
 
 }  // namespace e2e

@@ -65,12 +65,6 @@ std::wstring Find(const std::vector<unsigned char>& block, unsigned index, std::
   return text;
 }
 
-std::wstring Load(unsigned id) {
-  wchar_t text[260];
-  LoadTableString(id, text, 260);
-  return text;
-}
-
 TEST(StringTable, WalkTable) {
   std::vector<std::wstring> entries(16);
   entries[3] = std::wstring(L"ab\0cd", 5);
@@ -88,14 +82,6 @@ TEST(StringTable, WalkTable) {
   for (const Row& row : rows) EXPECT_EQ(row.text, Find(*row.block, row.index, row.capacity)) << row.index;
   EXPECT_EQ(1041, StringTableLanguage(1041));
   EXPECT_EQ(1033, StringTableLanguage(0x0011));
-}
-
-// The unit program carries the installer's own string tables; the plain run is English.
-TEST(StringTable, LoadFindsTheInstallersOwnEntries) {
-  EXPECT_EQ(L"Installation failed.", Load(1001));
-  EXPECT_EQ(L"Orvik Portivo Ver.8.70b", Load(60));
-  EXPECT_EQ(L"", Load(112));  // empty entry inside an existing block
-  EXPECT_EQ(L"", Load(500));  // no such block
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
-// The checks a run must pass before it writes anything, seen from outside: an installed driver of
-// the other operation mode, an old Windows, a bad port pair and a second installer each turn the
-// run away with their exit code and (where the mode allows) their box, and leave no unpacked file
-// and no started program behind. Which switches give which mode is the unit tests' table.
+// The driver's service keys around a run, and the other checks a run must pass before it writes
+// anything, seen from outside: an installed driver of the other operation mode, an old Windows, a
+// bad port pair and a second installer each turn the run away with their exit code and (where the
+// mode allows) their box, and leave nothing unpacked or started; and the marks a kernel-mode
+// install leaves. Which switches give which mode is the unit tests' table.
 //
 // Not covered here: the administrator check (104). Wine gives every process an administrator's
 // token, so a run that fails it cannot be made end to end; the unit tests replace the token calls.
@@ -9,6 +10,25 @@
 
 namespace e2e {
 namespace {
+
+const wchar_t kKernelServiceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\OrvCe";
+const wchar_t kEmulatorServiceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\OrvikPEService";
+
+// The driver's service keys are absent when a case starts, and each case leaves them absent again.
+class ServiceKeysTest : public InstallerTest {
+ protected:
+  void SetUp() override {
+    InstallerTest::SetUp();
+    if (HasFatalFailure()) return;
+    ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kKernelServiceKey) || KeyExists(HKEY_LOCAL_MACHINE, kEmulatorServiceKey))
+        << "the prefix has a driver's service key";
+  }
+  void TearDown() override {
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKernelServiceKey);
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kEmulatorServiceKey);
+    InstallerTest::TearDown();
+  }
+};
 
 const wchar_t kCaption[] = L"Orvik Portivo Ver.8.70b";
 const wchar_t kModeConflictText[] =
@@ -120,6 +140,47 @@ TEST_F(SecondInstance, IsTurnedAwayWhileTheFirstWaitsForItsSetup) {
   EXPECT_EQ(2u, ReadValue(HKEY_LOCAL_MACHINE, kKernelServiceKey, L"CustomerType").AsDword());
   EXPECT_EQ(1u, ReadValue(HKEY_LOCAL_MACHINE, kKernelServiceKey, L"KM").AsDword());
   EXPECT_FALSE(Exists(WorkFolder()));
+}
+
+// The kernel-mode marks seen in the registry after a run: an install run started with "-KM" stores
+// "KM" = 1 and, with "-mode", "CustomerType" in the driver's service key, after a failed setup too;
+// a missing service key is not made, and the removal run writes none. (That they come only once
+// the setup has ended is shown by the second-instance case, which holds a setup running.)
+class KernelModeMarks : public ServiceKeysTest {};
+
+TEST_F(KernelModeMarks, AreWrittenAfterTheSetupAsTheCommandLineAsks) {
+  struct Row {
+    const wchar_t* arguments;
+    bool key;           // the service key exists, with an earlier "CustomerType" of 7
+    const wchar_t* setupExit;
+    DWORD exitCode;
+    DWORD customerType;  // afterwards; 0: absent
+    bool kernelMode;     // "KM" = 1 afterwards
+  } rows[] = {
+      {L"-s1 -km -mode2", true, L"0", 9, 2, true},
+      {L"-s1 -KM", true, L"2", 1001, 7, true},  // a failed setup; the earlier type stays
+      {L"-s1 -KM -mode 3", false, L"0", 9, 0, false},
+      {L"-u3 -KM -mode2", true, L"0", 0, 7, false},
+  };
+  for (const Row& row : rows) {
+    const std::string label = Narrow(row.arguments);
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKernelServiceKey);
+    if (row.key) ASSERT_TRUE(SetDword(HKEY_LOCAL_MACHINE, kKernelServiceKey, L"CustomerType", 7));
+    runner::RunReport report =
+        Run(row.arguments, {runner::SetEnv(L"PROBE_POST", L"9"), runner::SetEnv(L"PROBE_EXIT", row.setupExit)});
+    EXPECT_EQ(row.exitCode, report.exit_code) << label;
+    EXPECT_TRUE(report.boxes.empty()) << label;
+    EXPECT_FALSE(Exists(WorkFolder())) << label;
+    EXPECT_EQ(row.key, KeyExists(HKEY_LOCAL_MACHINE, kKernelServiceKey)) << label;
+    const RegValue customerType = ReadValue(HKEY_LOCAL_MACHINE, kKernelServiceKey, L"CustomerType");
+    const RegValue kernelMode = ReadValue(HKEY_LOCAL_MACHINE, kKernelServiceKey, L"KM");
+    EXPECT_EQ(row.customerType, customerType.AsDword()) << label;
+    EXPECT_EQ(row.kernelMode, kernelMode.present) << label;
+    if (kernelMode.present) {
+      EXPECT_EQ(static_cast<DWORD>(REG_DWORD), kernelMode.type) << label;
+      EXPECT_EQ(1u, kernelMode.AsDword()) << label;
+    }
+  }
 }
 
 }  // namespace

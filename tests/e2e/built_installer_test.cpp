@@ -1,17 +1,20 @@
-// What Windows reads from the built installer before it runs: the version fields that Explorer and
-// inventory tools show, and the manifest as the system's own parser takes it (a manifest it cannot
-// parse, or whose settings sit in the wrong namespace, is refused or silently ignored).
-// The activation-context queries came with XP and 7; this test runs on a system that has them.
+// The built installer read as a file, without running it. The activation-context queries came
+// with XP and 7; this test program runs on a system that has them.
 #undef _WIN32_WINNT
 #define _WIN32_WINNT 0x0601
+
 #include <cstring>
 
 #include "e2e_support.h"
+#include "payload/digest.h"
 #include "version.h"
 
 namespace e2e {
 namespace {
 
+// What Windows reads from the built installer before it runs: the version fields that Explorer and
+// inventory tools show, and the manifest as the system's own parser takes it (a manifest it cannot
+// parse, or whose settings sit in the wrong namespace, is refused or silently ignored).
 TEST(ReleaseResources, VersionFieldsReadBackFromTheBuiltInstaller) {
   DWORD ignored = 0;
   std::vector<unsigned char> data(GetFileVersionInfoSizeW(PORTIVO_PROBE_INSTALLER, &ignored));
@@ -64,6 +67,28 @@ TEST(ReleaseResources, TheSystemTakesTheManifestWithItsSettings) {
       << "comctl32.dll is not redirected";
   DeactivateActCtx(0, cookie);
   ReleaseActCtx(context);
+}
+
+// The digest table the build generates: one row per catalogue file, with the size and CRC-32 of
+// the package file. (That the bound bytes are the file's follows: every run that unpacks them
+// checks them against these rows.)
+TEST(Binding, EveryCatalogueFileIsBoundWithItsOwnSizeAndCrc) {
+  std::vector<unsigned char> table;
+  ASSERT_EQ(runner::kRunnerOk, runner::ReadRcdata(PORTIVO_PROBE_INSTALLER, kDigestTableId, &table));
+  EXPECT_EQ((kInstallCount + kRemovalCount) * kDigestRowBytes, table.size()) << "a row too many or too few";
+  for (const PayloadSet* set : {&kInstallPayload, &kRemovalPayload}) {
+    for (std::size_t i = 0; i < set->count; ++i) {
+      const PayloadEntry& row = set->rows[i];
+      SCOPED_TRACE(Narrow(PayloadRelativePath(row)));
+      std::vector<unsigned char> file;
+      ASSERT_EQ(runner::kRunnerOk,
+                runner::ReadWholeFile(std::wstring(PORTIVO_PROBE_PACKAGE_DIR) + L"\\" + PayloadRelativePath(row), &file));
+      PayloadDigest digest;
+      ASSERT_TRUE(FindPayloadDigest(table.data(), table.size(), row.resourceId, &digest)) << "no digest row";
+      EXPECT_EQ(file.size(), digest.size);
+      EXPECT_EQ(std::stoul(runner::Crc32Hex(file), nullptr, 16), digest.crc);
+    }
+  }
 }
 
 }  // namespace
