@@ -2,7 +2,6 @@
 
 #include "run/result_codes.h"
 
-GetVersionExWFunction gGetVersionExW = &::GetVersionExW;
 OpenThreadTokenFunction gOpenThreadToken = &::OpenThreadToken;
 
 namespace {
@@ -88,7 +87,7 @@ int CheckWindowsVersion() {
   version.dwOSVersionInfoSize = sizeof version;
   // A failed call leaves the major version at 0, which is refused like any pre-2000 Windows.
   version.dwMajorVersion = 0;
-  gGetVersionExW(&version);
+  GetVersionExW(&version);
   return version.dwMajorVersion >= 5 ? kResultSuccess : kResultUnsupportedOs;
 }
 

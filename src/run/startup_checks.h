@@ -34,8 +34,6 @@ bool IsAdministrator();
 // port kResultKdWithoutQx; both replace resultCode. Otherwise resultCode is returned unchanged.
 int CheckRequestedPorts(RequestedPorts ports, int resultCode);
 
-// Test hooks: they default to the real calls and are set only by tests.
-using GetVersionExWFunction = BOOL(WINAPI*)(OSVERSIONINFOW*);
+// Test hook: it defaults to the real call and is set only by tests.
 using OpenThreadTokenFunction = BOOL(WINAPI*)(HANDLE, DWORD, BOOL, HANDLE*);
-extern GetVersionExWFunction gGetVersionExW;
 extern OpenThreadTokenFunction gOpenThreadToken;

@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "e2e_support.h"
-#include "payload/digest.h"
 #include "version.h"
 
 namespace e2e {
@@ -25,7 +24,6 @@ TEST(ReleaseResources, VersionFieldsReadBackFromTheBuiltInstaller) {
   ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
   const DWORD version = MAKELONG(PORTIVO_VERSION_MINOR, PORTIVO_VERSION_MAJOR);
   EXPECT_EQ(version, fixed->dwFileVersionMS);
-  EXPECT_EQ(0u, fixed->dwFileVersionLS);
   EXPECT_EQ(version, fixed->dwProductVersionMS);
 
   // The texts as Explorer finds them, under English and Unicode; the fixed ones are the template's.
@@ -67,28 +65,6 @@ TEST(ReleaseResources, TheSystemTakesTheManifestWithItsSettings) {
       << "comctl32.dll is not redirected";
   DeactivateActCtx(0, cookie);
   ReleaseActCtx(context);
-}
-
-// The digest table the build generates: one row per catalogue file, with the size and CRC-32 of
-// the package file. (That the bound bytes are the file's follows: every run that unpacks them
-// checks them against these rows.)
-TEST(Binding, EveryCatalogueFileIsBoundWithItsOwnSizeAndCrc) {
-  std::vector<unsigned char> table;
-  ASSERT_EQ(runner::kRunnerOk, runner::ReadRcdata(PORTIVO_PROBE_INSTALLER, kDigestTableId, &table));
-  EXPECT_EQ((kInstallCount + kRemovalCount) * kDigestRowBytes, table.size()) << "a row too many or too few";
-  for (const PayloadSet* set : {&kInstallPayload, &kRemovalPayload}) {
-    for (std::size_t i = 0; i < set->count; ++i) {
-      const PayloadEntry& row = set->rows[i];
-      SCOPED_TRACE(Narrow(PayloadRelativePath(row)));
-      std::vector<unsigned char> file;
-      ASSERT_EQ(runner::kRunnerOk,
-                runner::ReadWholeFile(std::wstring(PORTIVO_PROBE_PACKAGE_DIR) + L"\\" + PayloadRelativePath(row), &file));
-      PayloadDigest digest;
-      ASSERT_TRUE(FindPayloadDigest(table.data(), table.size(), row.resourceId, &digest)) << "no digest row";
-      EXPECT_EQ(file.size(), digest.size);
-      EXPECT_EQ(std::stoul(runner::Crc32Hex(file), nullptr, 16), digest.crc);
-    }
-  }
 }
 
 }  // namespace

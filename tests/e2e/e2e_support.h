@@ -14,7 +14,6 @@
 #include "e2e_paths.h"
 #include "installer_runner.h"
 #include "payload/catalogue.h"
-#include "payload/delete_tree.h"
 #include "probe_paths.h"
 #include "probe_record.h"
 #include "resource_patch.h"
@@ -107,14 +106,24 @@ inline std::wstring InstallerUnderTest() {
   return n > 0 && n < MAX_PATH ? std::wstring(path) : std::wstring(PORTIVO_PROBE_INSTALLER);
 }
 
-// Records go into a fresh folder, and the work folder is gone before and after.
+const wchar_t kKernelServiceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\OrvCe";
+const wchar_t kEmulatorServiceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\OrvikPEService";
+
+// Records go into a fresh folder; the work folder and the driver's service keys are gone before
+// and after.
 class InstallerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     DeleteFolderTree(WorkFolder());
     ASSERT_FALSE(Exists(WorkFolder())) << "a work folder from an earlier run could not be removed";
+    ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kKernelServiceKey) || KeyExists(HKEY_LOCAL_MACHINE, kEmulatorServiceKey))
+        << "the prefix has a driver's service key";
   }
-  void TearDown() override { DeleteFolderTree(WorkFolder()); }
+  void TearDown() override {
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKernelServiceKey);
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kEmulatorServiceKey);
+    DeleteFolderTree(WorkFolder());
+  }
 
   std::wstring RecordPath() const { return records_ / L"setup-record.txt"; }
   std::wstring RemovalLogPath() const { return records_ / L"removal-log.txt"; }
