@@ -24,9 +24,6 @@ std::string Folded(std::string folded) {
   return folded;
 }
 
-const wchar_t kCurrentVersionKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion";
-const wchar_t kShellFoldersKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-
 // Program Files and the start menu moved into a scratch folder by pointing the two registry values
 // there, put back when the case ends. The start-menu value is kept unexpanded, as Windows keeps it,
 // so that the installer expands it in its own environment. Each case starts with the product's
@@ -37,7 +34,7 @@ class Removal : public InstallerTest {
   void SetUp() override {
     InstallerTest::SetUp();
     if (HasFatalFailure()) return;
-    ASSERT_TRUE(SetText(HKEY_LOCAL_MACHINE, kCurrentVersionKey, L"ProgramFilesPath", REG_SZ, ProgramFiles()));
+    ASSERT_TRUE(SetText(HKEY_LOCAL_MACHINE, kProgramFilesKey, L"ProgramFilesPath", REG_SZ, ProgramFiles()));
     ASSERT_TRUE(SetText(HKEY_LOCAL_MACHINE, kShellFoldersKey, L"Common Programs", REG_EXPAND_SZ,
                         L"%PORTIVO_E2E_START_MENU%"));
     for (const std::wstring& folder : {ProgramFiles(), StartMenu(), ProgramFolder(), MenuFolder(), ProductMenuFolder()}) {
@@ -66,7 +63,7 @@ class Removal : public InstallerTest {
   std::wstring ProductMenuFolder() const { return StartMenu() + L"\\ORVIK Portivo"; }
 
   ScratchFolder root_;
-  SavedValue programFiles_{HKEY_LOCAL_MACHINE, kCurrentVersionKey, L"ProgramFilesPath"};
+  SavedValue programFiles_{HKEY_LOCAL_MACHINE, kProgramFilesKey, L"ProgramFilesPath"};
   SavedValue commonPrograms_{HKEY_LOCAL_MACHINE, kShellFoldersKey, L"Common Programs"};
 };
 

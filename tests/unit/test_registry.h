@@ -11,6 +11,10 @@
 
 namespace testreg {
 
+// Where the removal run reads the folders it tidies (HKLM): "ProgramFilesPath" and "Common Programs".
+const wchar_t kProgramFilesKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion";
+const wchar_t kShellFoldersKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+
 inline bool KeyExists(HKEY root, const std::wstring& path) {
   HKEY key;
   if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;

@@ -71,9 +71,6 @@ TEST(DeleteFolderTree, RemovesNestedAndReadOnlyEntriesButNoDotEntries) {
   DeleteFileW((folder / L".keep").c_str());
 }
 
-const wchar_t kProgramFilesKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion";
-const wchar_t kShellFoldersKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-
 // Removal clears the folder's attributes first, so a hidden mark that has gone shows that removal
 // was tried; one that stays shows the folder was left untouched.
 TEST(LeftoverFolders, RemoveFolderIfEmpty) {
@@ -101,8 +98,8 @@ TEST(LeftoverFolders, RemoveFolderIfEmpty) {
 // Environment references expanded, up to the 260-character buffer. (A plain expansion is the
 // removal run's, end to end.)
 TEST(LeftoverFolders, FoldersComeFromTheRegistryExpanded) {
-  testreg::SavedValue programFiles{HKEY_LOCAL_MACHINE, kProgramFilesKey, L"ProgramFilesPath"};
-  testreg::SavedValue commonPrograms{HKEY_LOCAL_MACHINE, kShellFoldersKey, L"Common Programs"};
+  testreg::SavedValue programFiles{HKEY_LOCAL_MACHINE, testreg::kProgramFilesKey, L"ProgramFilesPath"};
+  testreg::SavedValue commonPrograms{HKEY_LOCAL_MACHINE, testreg::kShellFoldersKey, L"Common Programs"};
   SetEnvironmentVariableW(L"PORTIVO_TEST_BASE", std::wstring(128, L'x').c_str());
   const std::wstring longest = L"C:\\" + std::wstring(128, L'x') + L"\\" + std::wstring(127, L'y');  // 259
   const struct { std::wstring stored, expanded; } rows[] = {
@@ -110,8 +107,8 @@ TEST(LeftoverFolders, FoldersComeFromTheRegistryExpanded) {
       {L"C:\\%PORTIVO_TEST_BASE%\\%PORTIVO_TEST_BASE%\\x", L""},
   };
   for (const auto& row : rows) {
-    ASSERT_TRUE(testreg::SetText(HKEY_LOCAL_MACHINE, kProgramFilesKey, L"ProgramFilesPath", REG_EXPAND_SZ, row.stored));
-    ASSERT_TRUE(testreg::SetText(HKEY_LOCAL_MACHINE, kShellFoldersKey, L"Common Programs", REG_EXPAND_SZ, row.stored));
+    ASSERT_TRUE(testreg::SetText(HKEY_LOCAL_MACHINE, testreg::kProgramFilesKey, L"ProgramFilesPath", REG_EXPAND_SZ, row.stored));
+    ASSERT_TRUE(testreg::SetText(HKEY_LOCAL_MACHINE, testreg::kShellFoldersKey, L"Common Programs", REG_EXPAND_SZ, row.stored));
     wchar_t folder[MAX_PATH];
     EXPECT_EQ(!row.expanded.empty(), GetProgramFilesFolder(folder));
     EXPECT_EQ(row.expanded, folder);
