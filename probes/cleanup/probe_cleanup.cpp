@@ -8,6 +8,9 @@
 //     kind=cleanup-call|seq=<n>|pid=<id>|calls=<calls so far in this process>
 //     kind=cleanup-unload|seq=<n>|pid=<id>|by=<FreeLibrary|process-exit>
 //
+//   PROBE_CLEANUP_LOAD=fail      refuse to load (DllMain returns FALSE), as a library whose own
+//                                start fails does
+//
 // Built twice: QXCOMUSBCLN.dll exports "RCVCLN_UninstQXCOMUSB" undecorated (through the .def
 // file); QXCOMUSBCLN-noexport.dll is the same library without that export.
 #include <windows.h>
@@ -47,6 +50,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
   if (reason == DLL_PROCESS_ATTACH) {
     DisableThreadLibraryCalls(instance);
     Log("cleanup-load", "module=" + probe::Utf8(probe::ModulePath(instance)));
+    if (probe::ReadEnv(L"PROBE_CLEANUP_LOAD") == L"fail") return FALSE;
   } else if (reason == DLL_PROCESS_DETACH) {
     // A null reserved pointer means FreeLibrary; otherwise the process is ending.
     Log("cleanup-unload", reserved == nullptr ? "by=FreeLibrary" : "by=process-exit");

@@ -161,6 +161,12 @@ inline bool AppendLogLine(const std::wstring& path, const char* kind, const std:
   return false;
 }
 
+// Dies as a program with a bad pointer does: an access violation nobody handles (0xC0000005).
+inline void CrashByNullWrite() {
+  volatile int* volatile nowhere = nullptr;
+  *nowhere = 1;
+}
+
 inline std::wstring ModulePath(HMODULE module) {
   wchar_t path[MAX_PATH * 4];
   DWORD n = GetModuleFileNameW(module, path, MAX_PATH * 4);

@@ -5,7 +5,8 @@
 //   PROBE_REMOVAL_RECORD=<file>  the log, shared with the clean-up library probe; the line is
 //     kind=opesetup|seq=<line number>|bits=<32|64>|pid=<id>|cwd=<folder>|module=<path>|cmdline=<text>
 //     (the command line is last and runs to the end of the line)
-//   PROBE_OPE_EXIT=<code>        exit code (decimal, negative decimal or 0x-hex; default 0)
+//   PROBE_OPE_EXIT=<code>|crash  exit code (decimal, negative decimal or 0x-hex; default 0), or
+//                                crash: write through a null pointer once the line is written
 #include <windows.h>
 
 #include <string>
@@ -23,6 +24,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
                              "|module=" + probe::Utf8(probe::ModulePath(nullptr)) +
                              "|cmdline=" + probe::Utf8(GetCommandLineW()));
   }
+  if (probe::ReadEnv(L"PROBE_OPE_EXIT") == L"crash") probe::CrashByNullWrite();
   unsigned long exit_code = 0;
   probe::ParseNumber(probe::ReadEnv(L"PROBE_OPE_EXIT"), &exit_code);
   return static_cast<int>(exit_code);

@@ -8,7 +8,8 @@
 //                                and a byte-exact copy of the PORTS.dat beside this program to
 //                                "<file>.ports" (removed when there is none)
 //   PROBE_POST=<v>[,<v>...]      outcomes (decimal or 0x-hex) posted in order, just before the end
-//   PROBE_EXIT=<code>            exit code (decimal, negative decimal or 0x-hex; default 0)
+//   PROBE_EXIT=<code>|crash      exit code (decimal, negative decimal or 0x-hex; default 0), or
+//                                crash: write through a null pointer once the record is written
 //   PROBE_WINDOW_CLASS=<c>[,<c>] show one top-level window per class, never activated by the probe
 //   PROBE_WINDOW_MS=<ms>         how long the windows stay without PROBE_WAIT_EVENT (default 5000;
 //                                they go 2500 ms after the first raise)
@@ -362,8 +363,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
 
   PostOutcomes(command_line);
   unsigned long exit_code = 0;
+  const bool crash = probe::ReadEnv(L"PROBE_EXIT") == L"crash";
   probe::ParseNumber(probe::ReadEnv(L"PROBE_EXIT"), &exit_code);
-  Record("exit_code", probe::Decimal(exit_code));
+  Record("exit_code", crash ? std::string("crash") : probe::Decimal(exit_code));
   Record("complete", "1");
 
   if (record_wanted) {
@@ -371,5 +373,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     for (const std::string& line : g_record) text += line + "\n";
     probe::WriteWholeFile(record_path, text);
   }
+  if (crash) probe::CrashByNullWrite();
   return static_cast<int>(exit_code);
 }

@@ -7,6 +7,5 @@ enum CleanupOutcome {
   kCleanupCalled = 2,     // the uninstall function ran and returned
 };
 
-// Loads the library by its full path, calls its uninstall function once and unloads it. The run
-// goes on whatever this gives; the outcome is for the tests.
+// Loads the library by its full path, calls its uninstall function once and unloads it.
 CleanupOutcome CallCleanupLibrary(const wchar_t* libraryPath);

@@ -23,6 +23,10 @@ bool ComposeChildCommandLine(wchar_t (&buffer)[kChildCommandLineCapacity], const
          BoundedAppend(buffer, kChildCommandLineCapacity, arguments);
 }
 
+bool ChildFailed(DWORD exitCode) {
+  return exitCode == kChildStartFailed || exitCode >= kChildCrashedBoundary;
+}
+
 bool IsSetupDialogClass(const wchar_t* className) {
   return wcsstr(className, L"TSetDialog") != nullptr ||
          wcsstr(className, L"MsiDialogCloseClass") != nullptr;

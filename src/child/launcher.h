@@ -5,6 +5,7 @@
 
 constexpr std::size_t kChildCommandLineCapacity = 1024;
 constexpr DWORD kChildStartFailed = 2;
+constexpr DWORD kChildCrashedBoundary = 0xC0000000;
 
 // The program file of a path that may carry arguments after ".exe ": the text up to and including
 // the last such "exe"; otherwise the whole path. False (file emptied) when it does not fit.
@@ -20,6 +21,11 @@ bool IsSetupDialogClass(const wchar_t* className);
 // EnumWindows callback; lParam is the child's process id. Raises the child's first setup dialog
 // and stops the enumeration.
 BOOL CALLBACK FocusSetupDialog(HWND window, LPARAM processId);
+
+// A child failed when it exited with 2 (which is also what a failed start returns) or died: a
+// process ended by an unhandled exception, or killed with such a code, exits with an NTSTATUS of
+// error severity (0xC0000005, 0xC0000409, ...), whatever it posted before.
+bool ChildFailed(DWORD exitCode);
 
 // Starts path with arguments, raises its dialog once, waits for its end and posts WM_USER + 1 to
 // resultWindow. Returns the child's exit code, or 2 when nothing could be started.

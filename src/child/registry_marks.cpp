@@ -11,15 +11,18 @@ const wchar_t kKernelModeServiceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\O
 constexpr std::size_t kModeSwitchLength = 5;  // "-mode"
 constexpr DWORD kKernelModeValue = 1;
 
-// The key is opened for each value on its own, so one failed open costs only that value.
-void SetServiceDword(const wchar_t* name, DWORD value) {
+// The key is opened for each value on its own. No service key means no kernel-mode driver to mark
+// (an uninstall removed it, or the setup installed none); a key that is there but refuses a value
+// leaves an installed driver that a later run would take for the other mode.
+bool SetServiceDword(const wchar_t* name, DWORD value) {
   HKEY key;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKernelModeServiceKey, 0, KEY_ALL_ACCESS, &key) !=
-      ERROR_SUCCESS) {
-    return;
-  }
-  RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+  const LONG opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKernelModeServiceKey, 0, KEY_ALL_ACCESS, &key);
+  if (opened == ERROR_FILE_NOT_FOUND) return true;
+  if (opened != ERROR_SUCCESS) return false;
+  const LONG set =
+      RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
   RegCloseKey(key);
+  return set == ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -37,8 +40,10 @@ KernelModeMarks KernelModeMarksFor(const wchar_t* commandLine) {
   return marks;
 }
 
-void WriteKernelModeMarks(const wchar_t* commandLine) {
+bool WriteKernelModeMarks(const wchar_t* commandLine) {
   const KernelModeMarks marks = KernelModeMarksFor(commandLine);
-  if (marks.writeCustomerType) SetServiceDword(L"CustomerType", marks.customerType);
-  if (marks.writeKernelMode) SetServiceDword(L"KM", kKernelModeValue);
+  bool stored = true;
+  if (marks.writeCustomerType) stored = SetServiceDword(L"CustomerType", marks.customerType);
+  if (marks.writeKernelMode) stored = SetServiceDword(L"KM", kKernelModeValue) && stored;
+  return stored;
 }

@@ -13,6 +13,6 @@ struct KernelModeMarks {
 // "-mode" is given as well.
 KernelModeMarks KernelModeMarksFor(const wchar_t* commandLine);
 
-// Writes the marks into HKLM "SYSTEM\CurrentControlSet\Services\OrvCe". A missing or locked key
-// writes nothing and is not reported: the install has already run.
-void WriteKernelModeMarks(const wchar_t* commandLine);
+// Writes the marks into HKLM "SYSTEM\CurrentControlSet\Services\OrvCe". A missing key writes
+// nothing and is no failure; false when the key is there but a mark could not be stored in it.
+bool WriteKernelModeMarks(const wchar_t* commandLine);

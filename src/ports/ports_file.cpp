@@ -10,16 +10,22 @@ namespace {
 long AsSigned(std::uint32_t value) { return static_cast<std::int32_t>(value); }
 
 // Text-mode output of our own: every "\n" reaches the disk as CR LF, which is what the setup
-// expects, and the lines are gathered so that a few ports cost one write.
+// expects, and the lines are gathered so that a few ports cost one write. whole turns false at the
+// first line or byte that did not reach the file.
 struct PortsFile {
   HANDLE handle;
   char pending[4096];
   std::size_t used;
+  bool whole;
 };
 
 void Flush(PortsFile& file) {
   DWORD written = 0;
-  if (file.used != 0) WriteFile(file.handle, file.pending, static_cast<DWORD>(file.used), &written, nullptr);
+  if (file.used != 0 &&
+      (!WriteFile(file.handle, file.pending, static_cast<DWORD>(file.used), &written, nullptr) ||
+       written != file.used)) {
+    file.whole = false;
+  }
   file.used = 0;
 }
 
@@ -31,14 +37,33 @@ void Put(PortsFile& file, const char* text) {
   }
 }
 
+// A record that cannot be written as one line spoils the file: the setup would miss its port.
+void PutFormed(PortsFile& file, bool formed, const char* line) {
+  if (formed) {
+    Put(file, line);
+  } else {
+    file.whole = false;
+  }
+}
+
 void PutUsbLine(const UsbPortAssignment& record, void* context) {
   char line[kPortsLineCapacity];
-  if (FormatUsbLine(record, line, kPortsLineCapacity)) Put(*static_cast<PortsFile*>(context), line);
+  PutFormed(*static_cast<PortsFile*>(context), FormatUsbLine(record, line, kPortsLineCapacity), line);
 }
 
 void PutEmulatorLine(const EmulatorPortRecord& record, void* context) {
   char line[kPortsLineCapacity];
-  if (FormatEmulatorLine(record, line, kPortsLineCapacity)) Put(*static_cast<PortsFile*>(context), line);
+  PutFormed(*static_cast<PortsFile*>(context), FormatEmulatorLine(record, line, kPortsLineCapacity), line);
+}
+
+// A line feed or another control byte inside a field would split its line, and a port name such as
+// "COM5\n[PRTVO]" would forge a section header.
+bool AppendField(char* line, std::size_t capacity, const char* text) {
+  for (const char* at = text; *at != '\0'; ++at) {
+    const unsigned char byte = static_cast<unsigned char>(*at);
+    if (byte < 0x20 || byte == 0x7F) return false;
+  }
+  return BoundedAppend(line, capacity, text);
 }
 
 }  // namespace
@@ -46,36 +71,39 @@ void PutEmulatorLine(const EmulatorPortRecord& record, void* context) {
 bool FormatUsbLine(const UsbPortAssignment& record, char* line, std::size_t capacity) {
   return BoundedCopy(line, capacity, "") && AppendDecimal(line, capacity, AsSigned(record.portNumber), 0) &&
          BoundedAppend(line, capacity, record.portRole == kPortRoleKD ? "=1," : "=0,") &&
-         BoundedAppend(line, capacity, record.instanceName) && BoundedAppend(line, capacity, "\n");
+         AppendField(line, capacity, record.instanceName) && BoundedAppend(line, capacity, "\n");
 }
 
 bool FormatEmulatorLine(const EmulatorPortRecord& record, char* line, std::size_t capacity) {
-  bool fits = BoundedCopy(line, capacity, record.portName) && BoundedAppend(line, capacity, "=") &&
+  bool fits = BoundedCopy(line, capacity, "") && AppendField(line, capacity, record.portName) &&
+              BoundedAppend(line, capacity, "=") &&
               AppendDecimal(line, capacity, record.instanceNumber, 4) &&
               BoundedAppend(line, capacity, ",") && AppendDecimal(line, capacity, record.driverIndex, 4);
   for (std::uint32_t value : record.lineSettings) {
     fits = fits && BoundedAppend(line, capacity, ",") && AppendDecimal(line, capacity, AsSigned(value), 0);
   }
-  fits = fits && BoundedAppend(line, capacity, ",") && BoundedAppend(line, capacity, record.portId);
+  fits = fits && BoundedAppend(line, capacity, ",") && AppendField(line, capacity, record.portId);
   for (std::uint32_t value : record.timingSettings) {
     fits = fits && BoundedAppend(line, capacity, ",") && AppendDecimal(line, capacity, AsSigned(value), 0);
   }
   return fits && BoundedAppend(line, capacity, "\n");
 }
 
-void WritePortsFile(const wchar_t* workFolder) {
+bool WritePortsFile(const wchar_t* workFolder) {
   wchar_t path[MAX_PATH];
-  if (!BoundedCopy(path, MAX_PATH, workFolder) || !BoundedAppend(path, MAX_PATH, L"PORTS.dat")) return;
+  if (!BoundedCopy(path, MAX_PATH, workFolder) || !BoundedAppend(path, MAX_PATH, L"PORTS.dat")) return false;
   PortsFile file;
   file.used = 0;
+  file.whole = true;
   // Shared as the runtime's fopen shares it.
   file.handle = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file.handle == INVALID_HANDLE_VALUE) return;
+  if (file.handle == INVALID_HANDLE_VALUE) return false;
   Put(file, "[PORTS]\n");
   ForEachUsbPortAssignment(PutUsbLine, &file);
   Put(file, "[PRTVO]\n");
   ForEachEmulatorPort(PutEmulatorLine, &file);
   Flush(file);
-  CloseHandle(file.handle);
+  // Some file systems report a failed write only as the handle closes.
+  return CloseHandle(file.handle) && file.whole;
 }

@@ -41,7 +41,7 @@ HWND CreateHiddenWindow(HINSTANCE instance) {
   windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512) /* IDC_ARROW */);
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   windowClass.lpszClassName = className;
-  RegisterClassExW(&windowClass);
+  if (RegisterClassExW(&windowClass) == 0) return nullptr;
 
   HWND window = CreateWindowExW(0, className, title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
                                 CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);

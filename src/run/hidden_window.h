@@ -8,7 +8,7 @@ DWORD ChildResult();
 LRESULT CALLBACK HiddenWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Registers the class (string 111) and creates the hidden window titled with string 60.
-// NULL when it cannot be created.
+// NULL when the class cannot be registered or the window cannot be created.
 HWND CreateHiddenWindow(HINSTANCE instance);
 
 // Throws away the outcome and end messages still queued for the window, so that a message box's

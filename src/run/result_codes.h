@@ -10,6 +10,8 @@ enum ResultCodeValue : int {
   kResultNotAdministrator = 104, // the token does not list the administrators group
   kResultSamePort = 106,         // quiet install: QX and KD asked for the same port
   kResultKdWithoutQx = 107,      // quiet install: a KD port without a QX port
-  kResultInstallFailed = 1001,   // the payload is damaged or could not be written, the program to
-                                 // start was missing, or the child failed (2)
+  kResultInstallFailed = 1001,   // the hidden window could not be made; the payload is damaged or
+                                 // could not be written; PORTS.dat is not whole; the program to
+                                 // start was missing, or failed (exit code 2, or it crashed); the
+                                 // clean-up library did not run; the kernel-mode marks were refused
 };

@@ -80,17 +80,24 @@ void RunInstallPath(RunState& run, const wchar_t* commandLine) {
     run.resultCode = kResultInstallFailed;
     return;
   }
-  WritePortsFile(work.path);
+  if (!WritePortsFile(work.path)) {
+    // Without the whole file the setup would install without the ports' settings. The registry was
+    // only read, so a run on a freed disk still carries them over.
+    run.resultCode = kResultInstallFailed;
+    DeleteWorkFolder(work);
+    return;
+  }
   // Arguments that do not fit could not have been started either.
   wchar_t arguments[kChildCommandLineCapacity];
   if (!ComposeSetupArguments(arguments, kChildCommandLineCapacity, run.switches.setupSwitches,
                              run.resultWindowArg, commandLine) ||
-      RunChildAndWait(setupPath, arguments, BoundedLength(arguments, kChildCommandLineCapacity),
-                      run.window) == kChildStartFailed) {
+      ChildFailed(RunChildAndWait(setupPath, arguments,
+                                  BoundedLength(arguments, kChildCommandLineCapacity), run.window))) {
     run.resultCode = kResultInstallFailed;
   }
   // The marks tell a later run which driver mode is installed, whatever the setup made of it.
-  WriteKernelModeMarks(commandLine);
+  if (!WriteKernelModeMarks(commandLine)) run.resultCode = kResultInstallFailed;
+  // A folder left behind costs only room in %TEMP%, so the outcome stands.
   DeleteWorkFolder(work);
 }
 
@@ -113,8 +120,10 @@ void RunRemovalPath(RunState& run) {
   const bool setupPresent = setupPathFits && PathExists(emulatorSetupPath);
   const bool libraryPresent = libraryPathFits && PathExists(libraryPath);
   if (setupPresent && libraryPresent) {
-    CallCleanupLibrary(libraryPath);
-    if (RunChildAndWait(emulatorSetupPath, kRemovalArguments, 2, run.window) == kChildStartFailed) {
+    // The emulator setup still runs when the clean-up could not: it undoes what it can, and the
+    // exit code says that the old driver was not cleaned up.
+    if (CallCleanupLibrary(libraryPath) != kCleanupCalled) run.resultCode = kResultInstallFailed;
+    if (ChildFailed(RunChildAndWait(emulatorSetupPath, kRemovalArguments, 2, run.window))) {
       run.resultCode = kResultInstallFailed;
     }
     DeleteWorkFolder(work);
@@ -148,7 +157,12 @@ int RunInstaller(HINSTANCE instance, const wchar_t* commandLine) {
   run.switches = ParseRunSwitches(commandLine, UserLanguageId());
   if (!PassChecksBeforeWindow(run)) return run.resultCode;
   run.window = CreateHiddenWindow(instance);
-  if (run.window == nullptr) return kResultSuccess;
+  if (run.window == nullptr) {
+    // Nothing could tell the setup's outcome, so nothing is started; a box needs no owner.
+    run.resultCode = kResultInstallFailed;
+    ShowErrorIfInteractive(run);
+    return run.resultCode;
+  }
   BuildResultWindowArg(run.window, run.resultWindowArg, kResultWindowArgCapacity);
   if (!PassChecksAfterWindow(run, commandLine)) return run.resultCode;
   if (run.switches.runMode == Removal) {

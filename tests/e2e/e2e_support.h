@@ -114,6 +114,7 @@ const wchar_t kEmulatorServiceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\Orv
 class InstallerTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, L"Software\\Wine\\WineDbg", L"ShowCrashDialog", 0));
     DeleteFolderTree(WorkFolder());
     ASSERT_FALSE(Exists(WorkFolder())) << "a work folder from an earlier run could not be removed";
     ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kKernelServiceKey) || KeyExists(HKEY_LOCAL_MACHINE, kEmulatorServiceKey))
@@ -174,6 +175,8 @@ class InstallerTest : public ::testing::Test {
   }
 
   ScratchFolder records_;
+  // A probe that crashes must end at once, not wait behind Wine's crash dialog.
+  SavedValue crashDialog_{HKEY_CURRENT_USER, L"Software\\Wine\\WineDbg", L"ShowCrashDialog"};
 };
 
 }  // namespace e2e

@@ -88,21 +88,26 @@ TEST_F(Removal, CleanUpRunsOnceThenTheEmulatorSetupWithNineAloneAndTheFoldersGo)
   ExpectFoldersTidied("");
 }
 
-// Only an exit code of 2 from the emulator setup fails the run; a damaged emulator setup is refused
-// before anything is written or loaded. Quiet either way, and the folders are tidied all the same.
+// An emulator setup that exits with 2 or crashes fails the run, and so does a clean-up library that
+// does not load (the emulator setup still runs); a damaged emulator setup is refused before
+// anything is written or loaded. Quiet either way, and the folders are tidied all the same.
 TEST_F(Removal, FailedRunsStayQuietAndStillTidy) {
   ScratchFolder variants;
   const std::wstring damaged = variants / L"damaged.exe";
   ASSERT_TRUE(CopyWithDamagedRcdata(PORTIVO_PROBE_INSTALLER, damaged, ChosenSetupResource()));
-  struct Row { const char* label; std::wstring installer; const wchar_t* setupExit; bool ran; } rows[] = {
-      {"emulator setup exits with 2", PORTIVO_PROBE_INSTALLER, L"2", true},
-      {"damaged emulator setup", damaged, L"0", false},
+  struct Row { const char* label; std::wstring installer; const wchar_t* setupExit; const wchar_t* load; bool ran; } rows[] = {
+      {"emulator setup exits with 2", PORTIVO_PROBE_INSTALLER, L"2", L"", true},
+      {"emulator setup crashes", PORTIVO_PROBE_INSTALLER, L"crash", L"", true},
+      {"clean-up library does not load", PORTIVO_PROBE_INSTALLER, L"0", L"fail", true},
+      {"damaged emulator setup", damaged, L"0", L"", false},
   };
   for (const Row& row : rows) {
-    runner::RunReport report = RunRemoval({runner::SetEnv(L"PROBE_OPE_EXIT", row.setupExit)}, row.installer);
+    runner::RunReport report = RunRemoval(
+        {runner::SetEnv(L"PROBE_OPE_EXIT", row.setupExit), runner::SetEnv(L"PROBE_CLEANUP_LOAD", row.load)}, row.installer);
     EXPECT_EQ(1001u, report.exit_code) << row.label;
     EXPECT_TRUE(report.boxes.empty()) << row.label;
-    EXPECT_EQ(row.ran, !RemovalLog().empty()) << row.label;
+    const std::vector<std::string> kinds = RemovalKinds();
+    EXPECT_EQ(row.ran, std::count(kinds.begin(), kinds.end(), "opesetup") == 1) << row.label;
     EXPECT_FALSE(Exists(WorkFolder())) << row.label;
     ExpectFoldersTidied(row.label);
     CreateDirectoryW(ProgramFolder().c_str(), nullptr);

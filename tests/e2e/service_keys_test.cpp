@@ -8,6 +8,8 @@
 // token, so a run that fails it cannot be made end to end; the unit tests replace the token calls.
 #include "e2e_support.h"
 
+#include <sddl.h>
+
 namespace e2e {
 namespace {
 
@@ -120,30 +122,47 @@ TEST_F(SecondInstance, IsTurnedAwayWhileTheFirstWaitsForItsSetup) {
 
 // The kernel-mode marks seen in the registry after a run: an install run started with "-KM" stores
 // "KM" = 1 and, with "-mode", "CustomerType" in the driver's service key, after a failed setup too;
-// a missing service key is not made, and the removal run writes none. (That they come only once
-// the setup has ended, with "-mode2" read, is shown by the second-instance case, which holds a
-// setup running.)
+// a missing service key is not made, a key that refuses the marks fails the run, and the removal
+// run writes none. (That they come only once the setup has ended, with "-mode2" read, is shown by
+// the second-instance case, which holds a setup running.)
 using KernelModeMarks = InstallerTest;
+
+// Everyone may only read the key, as where a policy locked it down; its owner can still undo that.
+bool LockKernelServiceKey(bool locked) {
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKernelServiceKey, 0, WRITE_DAC, &key) != ERROR_SUCCESS) return false;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  const bool done = ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                        locked ? L"D:P(A;;KR;;;WD)" : L"D:(A;;KA;;;WD)", SDDL_REVISION_1, &descriptor, nullptr) &&
+                    RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+  LocalFree(descriptor);
+  RegCloseKey(key);
+  return done;
+}
 
 TEST_F(KernelModeMarks, AreWrittenAfterTheSetupAsTheCommandLineAsks) {
   struct Row {
     const wchar_t* arguments;
     bool key;           // the service key exists, with an earlier "CustomerType" of 7
+    bool locked;        // and only reading it is allowed
     const wchar_t* setupExit;
     DWORD exitCode;
     DWORD customerType;  // afterwards; 0: absent
     bool kernelMode;     // "KM" = 1 afterwards
   } rows[] = {
-      {L"-s1 -KM", true, L"2", 1001, 7, true},  // a failed setup; the earlier type stays
-      {L"-s1 -KM -mode 3", false, L"0", 9, 0, false},
-      {L"-u3 -KM -mode2", true, L"0", 0, 7, false},
+      {L"-s1 -KM", true, false, L"2", 1001, 7, true},  // a failed setup; the earlier type stays
+      {L"-s1 -KM -mode 3", false, false, L"0", 9, 0, false},
+      {L"-s1 -KM -mode 4", true, true, L"0", 1001, 7, false},
+      {L"-u3 -KM -mode2", true, false, L"0", 0, 7, false},
   };
   for (const Row& row : rows) {
     const std::string label = Narrow(row.arguments);
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKernelServiceKey);
     if (row.key) ASSERT_TRUE(SetDword(HKEY_LOCAL_MACHINE, kKernelServiceKey, L"CustomerType", 7));
+    if (row.locked) ASSERT_TRUE(LockKernelServiceKey(true));
     runner::RunReport report =
         Run(row.arguments, {runner::SetEnv(L"PROBE_POST", L"9"), runner::SetEnv(L"PROBE_EXIT", row.setupExit)});
+    if (row.locked) EXPECT_TRUE(LockKernelServiceKey(false)) << label;
     EXPECT_EQ(row.exitCode, report.exit_code) << label;
     EXPECT_TRUE(report.boxes.empty()) << label;
     EXPECT_FALSE(Exists(WorkFolder())) << label;

@@ -54,11 +54,12 @@ class RunEnd : public InstallerTest {
 };
 
 // Quiet runs show no box; the work folder goes either way.
-TEST_F(RunEnd, LastPostedOutcomeBecomesTheExitCodeUnlessTheSetupExitedWithTwo) {
+TEST_F(RunEnd, LastPostedOutcomeBecomesTheExitCodeUnlessTheSetupExitedWithTwoOrCrashed) {
   struct Row { const wchar_t* posts; const wchar_t* setupExit; DWORD exitCode; } rows[] = {
       {L"5,65535", L"259", 65535},  // the last wins, past 8 bits; "still active" is polled, then ignored
       {L"", L"1", 0},               // nothing posted
       {L"9", L"2", 1001},           // 2 fails the run; quiet, so without a box
+      {L"0", L"crash", 1001},       // what it posted before it died does not count
   };
   for (const Row& row : rows) {
     SCOPED_TRACE("posts " + Narrow(row.posts) + " exits " + Narrow(row.setupExit));
@@ -111,10 +112,10 @@ TEST_F(RunEnd, QuietRunOfADamagedInstallerShowsNoBoxAndWritesNothing) {
 // The setup's outcome and end messages are still queued when the box appears; they must not close
 // it. The runner answers only after three seconds, so a box that went earlier shows a shorter time
 // and no answer.
-TEST_F(RunEnd, StaysUntilThePersonClosesItAfterAFailedSetupThatPosted) {
+TEST_F(RunEnd, StaysUntilThePersonClosesItAfterASetupThatPostedAndCrashed) {
   const DWORD waitMs = 3000;
   runner::RunReport report =
-      Run(L"", {runner::SetEnv(L"PROBE_EXIT", L"2"), runner::SetEnv(L"PROBE_POST", L"9,10")},
+      Run(L"", {runner::SetEnv(L"PROBE_EXIT", L"crash"), runner::SetEnv(L"PROBE_POST", L"9,10")},
           PORTIVO_PROBE_INSTALLER, waitMs);
   EXPECT_EQ((std::vector<std::string>{"9|ok", "10|ok"}), runner::ValuesOf(SetupRecord(), "post"));
   EXPECT_EQ(1001u, report.exit_code);

@@ -73,6 +73,12 @@ TEST(Launcher, CommandLineFitsUpTo1024UnitsWithItsTerminator) {
   EXPECT_FALSE(ComposeChildCommandLine(buffer, path.c_str(), (fits + L"a").c_str(), fits.size() + 1));
 }
 
+// A crash's NTSTATUS fails the run; a program's own codes other than 2 are its business.
+TEST(Launcher, AChildFailedWhenItExitedWithTwoOrDied) {
+  struct Row { DWORD exitCode; bool failed; } rows[] = {{2, true}, {3, false}, {0xBFFFFFFF, false}, {0xC0000000, true}};
+  for (const Row& row : rows) EXPECT_EQ(row.failed, ChildFailed(row.exitCode)) << row.exitCode;
+}
+
 TEST(Launcher, SetupDialogClassesAreMatchedCaseSensitively) {
   struct Row { const wchar_t* className; bool dialog; } rows[] = {
       {L"XTSetDialogY", true}, {L"MsiDialogCloseClass", true}, {L"tsetdialog", false}, {L"#32770", false},

@@ -1,0 +1,18 @@
+#!/bin/bash
+# Gives the installer a temporary folder on a small disk: a tmpfs a little larger than the probe
+# package, mounted here (the tests run as root) and unmounted whatever happens; the FullDisk case
+# fills it to the sizes it tries. A machine that refuses the mount skips the case (exit 77).
+# Usage: full_disk.sh <wine-run command...> <probe package folder> <e2e_tests.exe>
+set -euo pipefail
+exe=${*: -1}
+package=${*: -2:1}
+run=("${@:1:$#-2}")
+disk=$(mktemp -d "${TMPDIR:-/tmp}/portivo-disk.XXXXXX")
+pages=$(find "$package" -type f -printf '%s\n' | awk '{ p += int(($1 + 4095) / 4096) } END { print p + 16 }')
+if ! refused=$(mount -t tmpfs -o "size=$((pages * 4096))" portivo-disk "$disk" 2>&1); then
+  rmdir "$disk"
+  echo "skipped: a small disk cannot be mounted here: $refused"
+  exit 77
+fi
+trap 'umount "$disk" 2>/dev/null || umount -l "$disk"; rmdir "$disk"' EXIT
+PORTIVO_FULL_DISK="Z:${disk//\//\\}" "${run[@]}" "$exe" --gtest_filter='FullDisk.*'
