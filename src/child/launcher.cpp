@@ -3,6 +3,7 @@
 #include <wchar.h>
 
 #include "common/bounded_text.h"
+#include "common/run_log.h"
 
 bool ProgramFileOf(const wchar_t* path, wchar_t* file, std::size_t capacity) {
   const wchar_t* last = nullptr;
@@ -42,6 +43,7 @@ BOOL CALLBACK FocusSetupDialog(HWND window, LPARAM processId) {
   // Give the dialog a moment to finish drawing before it is brought forward.
   Sleep(1000);
   SetForegroundWindow(window);
+  LogLine() << L"raised the setup's dialog (window class " << className << L")";
   return FALSE;
 }
 
@@ -54,8 +56,9 @@ void RaiseSetupDialogOnce(const PROCESS_INFORMATION& child) {
   while (StillRunning(child.hProcess)) {
     if (!EnumWindows(FocusSetupDialog, static_cast<LPARAM>(child.dwProcessId))) return;
     Sleep(1);
-    if (++passes > 5000) return;
+    if (++passes > 5000) break;
   }
+  LogLine() << L"no dialog of the program was raised";
 }
 
 DWORD SettledExitCode(HANDLE process) {
@@ -72,14 +75,21 @@ DWORD SettledExitCode(HANDLE process) {
 }  // namespace
 
 DWORD RunChildAndWait(const wchar_t* path, const wchar_t* arguments, std::size_t argumentsLength,
-                      HWND resultWindow) {
+                      HWND resultWindow, bool* started) {
+  if (started != nullptr) *started = false;
   wchar_t programFile[MAX_PATH];
   if (!ProgramFileOf(path, programFile, MAX_PATH) ||
       GetFileAttributesW(programFile) == INVALID_FILE_ATTRIBUTES) {
+    LogLine() << L"could not start " << path << L": the program is missing";
     return kChildStartFailed;
   }
   wchar_t commandLine[kChildCommandLineCapacity];
-  if (!ComposeChildCommandLine(commandLine, path, arguments, argumentsLength)) return kChildStartFailed;
+  if (!ComposeChildCommandLine(commandLine, path, arguments, argumentsLength)) {
+    LogLine() << L"could not start " << path << L": its command line would be longer than "
+              << Dec{kChildCommandLineCapacity - 1} << L" characters";
+    return kChildStartFailed;
+  }
+  LogLine() << L"starting " << commandLine;
 
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
@@ -90,12 +100,16 @@ DWORD RunChildAndWait(const wchar_t* path, const wchar_t* arguments, std::size_t
   // system would otherwise try "C:\Documents.exe" and the like first.
   if (!CreateProcessW(programFile, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &child)) {
+    LogLine() << L"could not start " << programFile << L": " << Win32Error{GetLastError()};
     return kChildStartFailed;
   }
+  if (started != nullptr) *started = true;
+  LogLine() << L"started, process id " << Dec{child.dwProcessId};
   RaiseSetupDialogOnce(child);
   WaitForSingleObject(child.hProcess, INFINITE);
   Sleep(10);
   DWORD exitCode = SettledExitCode(child.hProcess);
+  LogLine() << L"the program ended with exit code " << Dec{exitCode} << L" (" << Hex{exitCode} << L")";
   CloseHandle(child.hProcess);
   CloseHandle(child.hThread);
   // Queued behind everything the child posted, so the final loop sees its last outcome first.

@@ -28,6 +28,7 @@ BOOL CALLBACK FocusSetupDialog(HWND window, LPARAM processId);
 bool ChildFailed(DWORD exitCode);
 
 // Starts path with arguments, raises its dialog once, waits for its end and posts WM_USER + 1 to
-// resultWindow. Returns the child's exit code, or 2 when nothing could be started.
+// resultWindow. Returns the child's exit code, or 2 when nothing could be started; *started, when
+// given, tells the two apart.
 DWORD RunChildAndWait(const wchar_t* path, const wchar_t* arguments, std::size_t argumentsLength,
-                      HWND resultWindow);
+                      HWND resultWindow, bool* started = nullptr);

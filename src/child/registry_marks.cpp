@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <wchar.h>
 
+#include "common/run_log.h"
 #include "common/switches.h"
 
 namespace {
@@ -17,12 +18,23 @@ constexpr DWORD kKernelModeValue = 1;
 bool SetServiceDword(const wchar_t* name, DWORD value) {
   HKEY key;
   const LONG opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKernelModeServiceKey, 0, KEY_ALL_ACCESS, &key);
-  if (opened == ERROR_FILE_NOT_FOUND) return true;
-  if (opened != ERROR_SUCCESS) return false;
-  const LONG set =
-      RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-  RegCloseKey(key);
-  return set == ERROR_SUCCESS;
+  if (opened == ERROR_FILE_NOT_FOUND) {
+    LogLine() << L"kernel-mode mark " << name << L" not written: the driver's service key is absent";
+    return true;
+  }
+  LONG status = opened;
+  if (opened == ERROR_SUCCESS) {
+    status = RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    RegCloseKey(key);
+  }
+  LogLine line;
+  line << L"kernel-mode mark " << name << L" = " << Dec{static_cast<long>(value)};
+  if (status == ERROR_SUCCESS) {
+    line << L" stored";
+  } else {
+    line << L" refused: " << Win32Error{static_cast<DWORD>(status)};
+  }
+  return status == ERROR_SUCCESS;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "payload/delete_tree.h"
 
 #include "common/bounded_text.h"
+#include "common/run_log.h"
 #include "payload/extract.h"
 
 bool SearchPattern(const wchar_t* folder, wchar_t* pattern, std::size_t capacity) {
@@ -29,7 +30,10 @@ bool RemoveWithRetry(BOOL(WINAPI* remove)(LPCWSTR), const wchar_t* path, DWORD s
     // A file deleted while someone still has it open lingers, so its folder is not empty yet.
     const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
                       error == ERROR_DIR_NOT_EMPTY;
-    if (!held || GetTickCount() - startTick >= kDeleteRetryMs) return false;
+    if (!held || GetTickCount() - startTick >= kDeleteRetryMs) {
+      LogLine() << L"could not delete " << path << L": " << Win32Error{error};
+      return false;
+    }
     Sleep(kRetrySleepMs);
   }
   return true;
@@ -67,6 +71,7 @@ bool DeleteEntries(const wchar_t* folder, DWORD startTick) {
     if (IsLink(entry.dwFileAttributes)) {
       // Wine removes or moves the target of a folder link where Windows acts on the link, so a
       // link is left where it is, and the folder with it.
+      LogLine() << L"left a link in place: " << child;
       ok = false;
     } else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       ok = DeleteTree(child, startTick, INVALID_HANDLE_VALUE);

@@ -1,5 +1,7 @@
 #include "payload/digest.h"
 
+#include "common/run_log.h"
+#include "common/string_table.h"
 #include "payload/extract.h"
 
 namespace {
@@ -52,19 +54,36 @@ bool FindPayloadDigest(const unsigned char* table, std::size_t tableSize, WORD r
 bool VerifyPayload(const PayloadSet& set) {
   const unsigned char* table = nullptr;
   DWORD tableSize = 0;
-  if (LockPayloadResource(kDigestTableId, &table, &tableSize) != 0) return false;
+  const DWORD tableError = LockPayloadResource(kDigestTableId, &table, &tableSize);
+  if (tableError != 0) {
+    LogLine() << L"payload check: the digest table cannot be read, " << Win32Error{tableError};
+    return false;
+  }
   CrcTables tables;
   FillCrcTables(tables);
+  unsigned long bytes = 0;
   for (std::size_t i = 0; i < set.count; ++i) {
-    const WORD id = set.rows[i].resourceId;
-    PayloadDigest digest;
+    const PayloadEntry& row = set.rows[i];
+    PayloadDigest digest = {};
     const unsigned char* data = nullptr;
     DWORD size = 0;
-    if (!FindPayloadDigest(table, tableSize, id, &digest) ||
-        LockPayloadResource(id, &data, &size) != 0 || size != digest.size ||
-        Crc32(tables, data, size) != digest.crc) {
+    const bool listed = FindPayloadDigest(table, tableSize, row.resourceId, &digest);
+    const DWORD error = LockPayloadResource(row.resourceId, &data, &size);
+    const std::uint32_t crc = error == 0 && size == digest.size ? Crc32(tables, data, size) : 0;
+    if (!listed || error != 0 || size != digest.size || crc != digest.crc) {
+      wchar_t name[MAX_PATH];
+      LoadTableString(row.nameId, name, MAX_PATH);
+      LogLine line;
+      line << L"payload check: " << name << L" (resource " << Dec{row.resourceId} << L") is damaged: expected "
+           << Dec{digest.size} << L" bytes, CRC-32 " << Hex{digest.crc} << L"; found " << Dec{size} << L" bytes";
+      if (error == 0 && size == digest.size) line << L", CRC-32 " << Hex{crc};
+      if (!listed) line << L"; no digest recorded";
+      if (error != 0) line << L"; not readable, " << Win32Error{error};
       return false;
     }
+    bytes += size;
   }
+  LogLine() << L"payload check: " << Dec{static_cast<long long>(set.count)} << L" files, "
+            << Dec{bytes} << L" bytes, intact";
   return true;
 }

@@ -14,7 +14,7 @@ DWORD LockPayloadResource(WORD resourceId, const unsigned char** data, DWORD* si
   return *data == nullptr ? GetLastError() : 0;
 }
 
-DWORD ExtractPayloadFile(WORD resourceId, const wchar_t* fileName, const wchar_t* folder) {
+DWORD ExtractPayloadFile(WORD resourceId, const wchar_t* fileName, const wchar_t* folder, DWORD* resourceSize) {
   wchar_t path[kJoinedPathCapacity] = {};
   // A path cut short would name some other file; refuse it instead.
   if (!BoundedCopy(path, kJoinedPathCapacity, folder) ||
@@ -26,6 +26,7 @@ DWORD ExtractPayloadFile(WORD resourceId, const wchar_t* fileName, const wchar_t
   DWORD size = 0;
   const DWORD locked = LockPayloadResource(resourceId, &data, &size);
   if (locked != 0) return locked;
+  if (resourceSize != nullptr) *resourceSize = size;
 
   HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);

@@ -8,8 +8,9 @@ DWORD LockPayloadResource(WORD resourceId, const unsigned char** data, DWORD* si
 
 // Writes RT_RCDATA resource id of the installer's own module to folder\fileName, straight from the
 // mapped resource in one write. Returns 0 once every byte is written and the file closed, else a
-// Win32 error code; a file that failed part-way stays for the caller to delete.
-DWORD ExtractPayloadFile(WORD resourceId, const wchar_t* fileName, const wchar_t* folder);
+// Win32 error code; a file that failed part-way stays for the caller to delete. *size, when
+// given, gets the resource's size.
+DWORD ExtractPayloadFile(WORD resourceId, const wchar_t* fileName, const wchar_t* folder, DWORD* size = nullptr);
 
 // The file write, replaced only by tests that make a write fail part-way.
 using WriteFileFunction = BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);

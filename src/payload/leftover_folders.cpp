@@ -1,6 +1,7 @@
 #include "payload/leftover_folders.h"
 
 #include "common/bounded_text.h"
+#include "common/run_log.h"
 #include "payload/delete_tree.h"
 
 namespace {
@@ -35,7 +36,9 @@ bool ReadFolderValue(const wchar_t* keyPath, const wchar_t* valueName,
 
 void RemoveBelow(const wchar_t* base, const wchar_t* suffix) {
   wchar_t folder[MAX_PATH];
-  if (LeftoverFolderPath(base, suffix, folder)) RemoveFolderIfEmpty(folder);
+  if (LeftoverFolderPath(base, suffix, folder) && RemoveFolderIfEmpty(folder)) {
+    LogLine() << L"removed the empty folder " << folder;
+  }
 }
 
 }  // namespace

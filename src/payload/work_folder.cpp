@@ -3,6 +3,7 @@
 #include <winternl.h>
 
 #include "common/bounded_text.h"
+#include "common/run_log.h"
 #include "common/string_table.h"
 #include "payload/delete_tree.h"
 #include "payload/digest.h"
@@ -65,8 +66,15 @@ LONG CreateGuardedFolder(const wchar_t* name, SECURITY_DESCRIPTOR* security, HAN
 // cannot be renamed, because a program of an earlier run still holds a file in it, is taken apart.
 bool ClearName(const wchar_t* name, int attempt) {
   const DWORD attributes = GetFileAttributesW(name);
-  if (attributes == INVALID_FILE_ATTRIBUTES) return true;
-  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return false;
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    LogLine() << L"work folder " << name << L": nothing stood at its name";
+    return true;
+  }
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    LogLine() << L"work folder " << name << L": a link stands at its name; refused";
+    return false;
+  }
+  const bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   wchar_t aside[MAX_PATH];
   wchar_t pid[16];
   wchar_t tick[16];
@@ -78,10 +86,15 @@ bool ClearName(const wchar_t* name, int attempt) {
       BoundedAppend(aside, MAX_PATH, L"-") && BoundedAppend(aside, MAX_PATH, tick) &&
       BoundedAppend(aside, MAX_PATH, L"-") && BoundedAppend(aside, MAX_PATH, number) &&
       MoveFileW(name, aside)) {
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) DeleteFolderTree(aside);
+    const bool deleted = !folder || DeleteFolderTree(aside);
+    LogLine() << L"work folder " << name << (folder ? L": a folder" : L": a file")
+              << L" stood at its name; moved aside to " << aside
+              << (deleted ? L" and deleted" : L"; not all of it could be deleted");
     return true;
   }
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) DeleteFolderTree(name);
+  LogLine() << L"work folder " << name << L": what stood at its name could not be moved aside, "
+            << Win32Error{GetLastError()} << L"; taken apart in place";
+  if (folder) DeleteFolderTree(name);
   return true;
 }
 
@@ -131,44 +144,62 @@ bool CreateWorkFolder(WorkFolder& folder) {
   for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
     if (!ClearName(name, attempt)) return false;
     HANDLE guard = INVALID_HANDLE_VALUE;
-    if (CreateGuardedFolder(name, &security.descriptor, &guard) == kStatusSuccess) {
+    const LONG status = CreateGuardedFolder(name, &security.descriptor, &guard);
+    if (status == kStatusSuccess) {
       folder.guard = guard;
       return true;
     }
+    LogLine() << L"work folder " << name << L": could not be created, status " << Hex{static_cast<unsigned long>(status)};
   }
+  LogLine() << L"work folder: given up after " << Dec{kCreateAttempts} << L" attempts";
   return false;
 }
 
 bool DeployPayload(const PayloadSet& set, const WorkFolder& folder) {
+  const DWORD startTick = GetTickCount();
   // Each folder is made right after its parent, which precedes it in the table.
   wchar_t folders[kFolderCount][kJoinedPathCapacity];
   for (int i = 0; i < set.folderCount; ++i) {
     if (!BuildFolderPath(folder.path, i + 1, folders[i], kJoinedPathCapacity)) return false;
-    if (i > 0 && !CreateDirectoryW(folders[i], nullptr)) return false;
-  }
-  for (std::size_t i = 0; i < set.count; ++i) {
-    const PayloadEntry& row = set.rows[i];
-    wchar_t name[MAX_PATH];
-    if (!LoadTableString(row.nameId, name, MAX_PATH) ||
-        ExtractPayloadFile(row.resourceId, name, folders[row.folder - 1]) != 0) {
+    if (i > 0 && !CreateDirectoryW(folders[i], nullptr)) {
+      LogLine() << L"could not create folder " << folders[i] << L": " << Win32Error{GetLastError()};
       return false;
     }
   }
+  unsigned long bytes = 0;
+  for (std::size_t i = 0; i < set.count; ++i) {
+    const PayloadEntry& row = set.rows[i];
+    wchar_t name[MAX_PATH];
+    DWORD size = 0;
+    const DWORD error = LoadTableString(row.nameId, name, MAX_PATH)
+                            ? ExtractPayloadFile(row.resourceId, name, folders[row.folder - 1], &size)
+                            : ERROR_RESOURCE_NAME_NOT_FOUND;
+    if (error != 0) {
+      LogLine() << L"could not write " << name << L" into " << folders[row.folder - 1] << L": " << Win32Error{error};
+      return false;
+    }
+    bytes += size;
+  }
+  LogLine() << L"wrote " << Dec{static_cast<long long>(set.count)} << L" files, " << Dec{bytes}
+            << L" bytes, in " << Dec{GetTickCount() - startTick} << L" ms";
   return true;
 }
 
-bool UnpackPayload(const PayloadSet& set, WorkFolder& folder) {
+UnpackResult UnpackPayload(const PayloadSet& set, WorkFolder& folder) {
   folder.guard = INVALID_HANDLE_VALUE;
   // A damaged installer is refused before anything is written.
-  if (!VerifyPayload(set) || !CreateWorkFolder(folder)) return false;
-  if (DeployPayload(set, folder)) return true;
+  if (!VerifyPayload(set)) return kPayloadDamaged;
+  if (!CreateWorkFolder(folder)) return kWorkFolderNotOurs;
+  if (DeployPayload(set, folder)) return kUnpacked;
   // Unlike a missing program, a failed write leaves files known to be bad: none may stay.
   DeleteWorkFolder(folder);
-  return false;
+  return kPayloadNotWritten;
 }
 
 bool DeleteWorkFolder(WorkFolder& folder) {
   const HANDLE guard = folder.guard;
   folder.guard = INVALID_HANDLE_VALUE;
-  return DeleteFolderTree(folder.path, guard);
+  const bool deleted = DeleteFolderTree(folder.path, guard);
+  LogLine() << L"work folder " << (deleted ? L"deleted" : L"left behind, as far as it was not deleted");
+  return deleted;
 }

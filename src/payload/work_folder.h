@@ -35,10 +35,16 @@ bool CreateWorkFolder(WorkFolder& folder);
 // first folder or file that could not be made whole.
 bool DeployPayload(const PayloadSet& set, const WorkFolder& folder);
 
-// Checks the set against its digests, makes the WorkFolder anew and writes the set into it. False,
-// with no WorkFolder left, when the installer is damaged, the folder cannot be made ours or a
-// write fails.
-bool UnpackPayload(const PayloadSet& set, WorkFolder& folder);
+enum UnpackResult {
+  kUnpacked = 0,
+  kPayloadDamaged = 1,     // a resource is missing or does not match its digest; nothing written
+  kWorkFolderNotOurs = 2,  // a link at the name, or the folder could not be made anew
+  kPayloadNotWritten = 3,  // a folder or file could not be written whole; what was written is gone
+};
+
+// Checks the set against its digests, makes the WorkFolder anew and writes the set into it. No
+// WorkFolder is left unless the set was unpacked.
+UnpackResult UnpackPayload(const PayloadSet& set, WorkFolder& folder);
 
 // Deletes the WorkFolder and everything in it, closing the guard only once it is empty.
 bool DeleteWorkFolder(WorkFolder& folder);

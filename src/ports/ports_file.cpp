@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "common/bounded_text.h"
+#include "common/run_log.h"
 
 namespace {
 
@@ -17,14 +18,20 @@ struct PortsFile {
   char pending[4096];
   std::size_t used;
   bool whole;
+  long usbLines;
+  long emulatorLines;
 };
 
 void Flush(PortsFile& file) {
   DWORD written = 0;
-  if (file.used != 0 &&
-      (!WriteFile(file.handle, file.pending, static_cast<DWORD>(file.used), &written, nullptr) ||
-       written != file.used)) {
-    file.whole = false;
+  if (file.used != 0) {
+    const DWORD error = WriteFile(file.handle, file.pending, static_cast<DWORD>(file.used), &written, nullptr)
+                            ? ERROR_HANDLE_DISK_FULL : GetLastError();
+    if (written != file.used) {
+      LogLine() << L"PORTS.dat: " << Dec{written} << L" of " << Dec{static_cast<long long>(file.used)}
+                << L" bytes written, " << Win32Error{error};
+      file.whole = false;
+    }
   }
   file.used = 0;
 }
@@ -38,22 +45,29 @@ void Put(PortsFile& file, const char* text) {
 }
 
 // A record that cannot be written as one line spoils the file: the setup would miss its port.
-void PutFormed(PortsFile& file, bool formed, const char* line) {
-  if (formed) {
+void PutUsbLine(const UsbPortAssignment& record, void* context) {
+  PortsFile& file = *static_cast<PortsFile*>(context);
+  char line[kPortsLineCapacity];
+  if (FormatUsbLine(record, line, kPortsLineCapacity)) {
     Put(file, line);
+    ++file.usbLines;
   } else {
+    LogLine() << L"PORTS.dat: the port of USB instance " << record.instanceName << L" cannot be written as one line";
     file.whole = false;
   }
 }
 
-void PutUsbLine(const UsbPortAssignment& record, void* context) {
-  char line[kPortsLineCapacity];
-  PutFormed(*static_cast<PortsFile*>(context), FormatUsbLine(record, line, kPortsLineCapacity), line);
-}
-
 void PutEmulatorLine(const EmulatorPortRecord& record, void* context) {
+  PortsFile& file = *static_cast<PortsFile*>(context);
   char line[kPortsLineCapacity];
-  PutFormed(*static_cast<PortsFile*>(context), FormatEmulatorLine(record, line, kPortsLineCapacity), line);
+  if (FormatEmulatorLine(record, line, kPortsLineCapacity)) {
+    Put(file, line);
+    ++file.emulatorLines;
+  } else {
+    LogLine() << L"PORTS.dat: emulated port " << record.portName << L" (instance " << Dec{record.instanceNumber}
+              << L", id " << record.portId << L") cannot be written as one line";
+    file.whole = false;
+  }
 }
 
 // A line feed or another control byte inside a field would split its line, and a port name such as
@@ -91,19 +105,35 @@ bool FormatEmulatorLine(const EmulatorPortRecord& record, char* line, std::size_
 
 bool WritePortsFile(const wchar_t* workFolder) {
   wchar_t path[MAX_PATH];
-  if (!BoundedCopy(path, MAX_PATH, workFolder) || !BoundedAppend(path, MAX_PATH, L"PORTS.dat")) return false;
+  if (!BoundedCopy(path, MAX_PATH, workFolder) || !BoundedAppend(path, MAX_PATH, L"PORTS.dat")) {
+    LogLine() << L"PORTS.dat: its path does not fit in " << Dec{MAX_PATH} << L" characters";
+    return false;
+  }
   PortsFile file;
   file.used = 0;
   file.whole = true;
+  file.usbLines = 0;
+  file.emulatorLines = 0;
   // Shared as the runtime's fopen shares it.
   file.handle = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file.handle == INVALID_HANDLE_VALUE) return false;
+  if (file.handle == INVALID_HANDLE_VALUE) {
+    LogLine() << L"PORTS.dat could not be created: " << Win32Error{GetLastError()};
+    return false;
+  }
   Put(file, "[PORTS]\n");
   ForEachUsbPortAssignment(PutUsbLine, &file);
   Put(file, "[PRTVO]\n");
   ForEachEmulatorPort(PutEmulatorLine, &file);
   Flush(file);
   // Some file systems report a failed write only as the handle closes.
-  return CloseHandle(file.handle) && file.whole;
+  if (!CloseHandle(file.handle)) {
+    LogLine() << L"PORTS.dat could not be closed: " << Win32Error{GetLastError()};
+    return false;
+  }
+  if (file.whole) {
+    LogLine() << L"PORTS.dat written: " << Dec{file.usbLines} << L" USB port lines, " << Dec{file.emulatorLines}
+              << L" emulated port lines";
+  }
+  return file.whole;
 }

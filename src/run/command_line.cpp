@@ -4,6 +4,44 @@
 #include "common/bounded_text.h"
 #include "common/switches.h"
 
+#include <wchar.h>
+
+namespace {
+
+bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+
+}  // namespace
+
+bool SplitLogSwitch(const wchar_t* commandLine, wchar_t* rest, std::size_t restCapacity, wchar_t* path,
+                    std::size_t pathCapacity) {
+  path[0] = L'\0';
+  if (commandLine == nullptr) commandLine = L"";
+  const wchar_t* start = wcsstr(commandLine, L"-log:");
+  if (start == nullptr) start = wcsstr(commandLine, L"-LOG:");
+  if (start == nullptr) return BoundedCopy(rest, restCapacity, commandLine);
+  const wchar_t* from = start + 5;
+  const wchar_t* to = from;
+  const wchar_t* end;
+  if (*from == L'"') {
+    ++from;
+    for (to = from; *to != L'\0' && *to != L'"'; ++to) {
+    }
+    end = *to == L'"' ? to + 1 : to;
+  } else {
+    for (; *to != L'\0' && !IsBlank(*to); ++to) {
+    }
+    end = to;
+  }
+  // A path that does not fit gives no log; it is still taken out of the line.
+  if (!BoundedCopyPart(path, pathCapacity, from, static_cast<std::size_t>(to - from))) path[0] = L'\0';
+  while (IsBlank(*end)) ++end;
+  if (*end == L'\0') {
+    while (start > commandLine && IsBlank(start[-1])) --start;
+  }
+  return BoundedCopyPart(rest, restCapacity, commandLine, static_cast<std::size_t>(start - commandLine)) &&
+         BoundedAppend(rest, restCapacity, end);
+}
+
 RunSwitches ParseRunSwitches(const wchar_t* commandLine, LANGID languageId) {
   RunSwitches result;
   if (HasSwitch(commandLine, L"-u3") || HasSwitch(commandLine, L"-U3")) {

@@ -21,6 +21,18 @@ struct RequestedPorts {
   int kdPort = 0;
 };
 
+// The longest command line Windows passes, terminator included.
+constexpr std::size_t kCommandLineCapacity = 32768;
+
+// Takes the run log's switch out of the command line: "-log:" (or "-LOG:") and its path, which runs
+// to the next blank or, when it starts with a double quote, to the next one; with it go the blanks
+// after it, or, at the end of the line, those before it. rest gets the line without it, for every
+// other switch and for the setup, so that a log path such as C:\logs\x-s1.log switches nothing.
+// path gets the log's path, empty without the switch or when it does not fit. False when rest
+// does not fit.
+bool SplitLogSwitch(const wchar_t* commandLine, wchar_t* rest, std::size_t restCapacity, wchar_t* path,
+                    std::size_t pathCapacity);
+
 // languageId decides the quiet language switch; the run passes GetUserDefaultLangID().
 RunSwitches ParseRunSwitches(const wchar_t* commandLine, LANGID languageId);
 

@@ -1,5 +1,6 @@
 #include "run/hidden_window.h"
 
+#include "common/run_log.h"
 #include "common/string_table.h"
 
 namespace {
@@ -16,6 +17,7 @@ LRESULT CALLBACK HiddenWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
   switch (message) {
     case kOutcomeMessage:
       g_childResult = LOWORD(wParam);
+      LogLine() << L"the setup posted outcome " << Dec{g_childResult};
       return 0;
     case kChildEndedMessage:
       PostQuitMessage(0);
@@ -41,11 +43,17 @@ HWND CreateHiddenWindow(HINSTANCE instance) {
   windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512) /* IDC_ARROW */);
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   windowClass.lpszClassName = className;
-  if (RegisterClassExW(&windowClass) == 0) return nullptr;
+  if (RegisterClassExW(&windowClass) == 0) {
+    LogLine() << L"the hidden window's class could not be registered: " << Win32Error{GetLastError()};
+    return nullptr;
+  }
 
   HWND window = CreateWindowExW(0, className, title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
                                 CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
-  if (window == nullptr) return nullptr;
+  if (window == nullptr) {
+    LogLine() << L"the hidden window could not be made: " << Win32Error{GetLastError()};
+    return nullptr;
+  }
   ShowWindow(window, SW_HIDE);
   UpdateWindow(window);
   return window;
@@ -54,6 +62,9 @@ HWND CreateHiddenWindow(HINSTANCE instance) {
 void DiscardQueuedResults(HWND window) {
   MSG message;
   while (PeekMessageW(&message, window, kOutcomeMessage, kChildEndedMessage, PM_REMOVE)) {
+    if (message.message == kOutcomeMessage) {
+      LogLine() << L"the setup posted outcome " << Dec{LOWORD(message.wParam)} << L" (not relayed: the run failed)";
+    }
   }
 }
 

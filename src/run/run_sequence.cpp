@@ -6,6 +6,7 @@
 #include "child/registry_marks.h"
 #include "common/bounded_text.h"
 #include "common/language.h"
+#include "common/run_log.h"
 #include "common/string_table.h"
 #include "payload/catalogue.h"
 #include "payload/delete_tree.h"
@@ -20,30 +21,65 @@
 #include "run/messages.h"
 #include "run/result_codes.h"
 #include "run/startup_checks.h"
+#include "version.h"
 
 namespace {
 
 struct RunState {
   int resultCode = kResultSuccess;
+  const wchar_t* cause = L"the outcome the setup posted (0 when it posted none)";
+  DWORD childExit = 0;  // shown after the cause when it is not 0
   MessageSet messages = {};
   RunSwitches switches;
   HWND window = nullptr;
   wchar_t resultWindowArg[kResultWindowArgCapacity] = {};
 };
 
+// The first failure decides the exit code, except where a check outranks it.
+void Fail(RunState& run, int code, const wchar_t* cause, DWORD childExit = 0) {
+  if (run.resultCode != kResultSuccess) return;
+  run.resultCode = code;
+  run.cause = cause;
+  run.childExit = childExit;
+}
+
 void ShowErrorIfInteractive(const RunState& run) {
   if (run.switches.runMode == Interactive) ShowRunError(run.messages, run.resultCode);
 }
 
+const wchar_t* LanguageName(UiLanguage language) {
+  switch (language) {
+    case UiLanguage::Japanese: return L"Japanese";
+    case UiLanguage::TraditionalChinese: return L"Traditional Chinese";
+    case UiLanguage::SimplifiedChinese: return L"Simplified Chinese";
+    default: return L"English";
+  }
+}
+
+void LogStart(const wchar_t* commandLine, const RunSwitches& switches) {
+  if (!RunLogOn()) return;
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  self[MAX_PATH - 1] = L'\0';
+  LogLine() << L"Portivo Installer " << PORTIVO_VERSION_TEXT << L", " << self;
+  LogLine() << L"command line: " << commandLine;
+  const LANGID language = UserLanguageId();
+  static const wchar_t* const kModes[] = {L"interactive install", L"quiet install", L"quiet uninstall", L"removal"};
+  LogLine() << L"user language " << Hex{language} << L": " << LanguageName(LanguageForId(language))
+            << L" messages; " << kModes[switches.runMode]
+            << (switches.driverMode == KernelMode ? L", kernel mode" : L", user mode");
+}
+
 bool PassChecksBeforeWindow(RunState& run) {
-  run.resultCode = CheckDriverMode(run.switches.driverMode);
-  if (run.resultCode != kResultSuccess) {
+  const int driverMode = CheckDriverMode(run.switches.driverMode);
+  if (driverMode != kResultSuccess) {
+    Fail(run, driverMode, L"a driver of the other operation mode is installed");
     // A driver of the other mode is worth a box even in a quiet run: nothing else would tell.
     ShowRunError(run.messages, run.resultCode);
     return false;
   }
-  run.resultCode = CheckWindowsVersion();
-  if (run.resultCode != kResultSuccess) {
+  if (CheckWindowsVersion() != kResultSuccess) {
+    Fail(run, kResultUnsupportedOs, L"Windows is older than Windows 2000");
     ShowErrorIfInteractive(run);
     return false;
   }
@@ -53,11 +89,23 @@ bool PassChecksBeforeWindow(RunState& run) {
 bool PassChecksAfterWindow(RunState& run, const wchar_t* commandLine) {
   wchar_t mutexName[MAX_PATH];
   LoadTableString(kInstallerNameId, mutexName, MAX_PATH);
-  run.resultCode = CheckSingleInstance(mutexName);
-  if (run.resultCode == kResultSuccess && !IsAdministrator()) run.resultCode = kResultNotAdministrator;
+  if (CheckSingleInstance(mutexName) != kResultSuccess) {
+    Fail(run, kResultAlreadyRunning, L"another installer is running");
+  } else if (!IsAdministrator()) {
+    Fail(run, kResultNotAdministrator, L"the user is not an administrator");
+  }
   // A bad port pair outranks the earlier codes: a script learns about its own mistake first.
-  run.resultCode =
-      CheckRequestedPorts(ParsePortSwitches(commandLine, run.switches.runMode), run.resultCode);
+  const RequestedPorts ports = ParsePortSwitches(commandLine, run.switches.runMode);
+  const int portCode = CheckRequestedPorts(ports, kResultSuccess);
+  if (run.switches.runMode == SilentInstall) {
+    LogLine() << L"port check: QX port " << Dec{ports.qxPort} << L", KD port " << Dec{ports.kdPort}
+              << (portCode == kResultSamePort ? L": the same port twice (106)"
+                  : portCode == kResultKdWithoutQx ? L": a KD port without a QX port (107)" : L": passed");
+  }
+  if (portCode != kResultSuccess) {
+    run.resultCode = kResultSuccess;
+    Fail(run, portCode, portCode == kResultSamePort ? L"QX and KD name the same port" : L"a KD port without a QX port");
+  }
   if (run.resultCode != kResultSuccess) {
     ShowErrorIfInteractive(run);
     return false;
@@ -65,10 +113,30 @@ bool PassChecksAfterWindow(RunState& run, const wchar_t* commandLine) {
   return true;
 }
 
+void FailUnpacking(RunState& run, UnpackResult unpacked) {
+  Fail(run, kResultInstallFailed,
+       unpacked == kPayloadDamaged      ? L"the installer is damaged: a payload file does not match its digest"
+       : unpacked == kWorkFolderNotOurs ? L"the work folder could not be made anew"
+                                        : L"a payload file could not be written whole");
+}
+
+// A child's end as the run judges it: the setup, or in a removal run the emulator setup.
+void JudgeChild(RunState& run, DWORD exitCode, bool started, bool emulator) {
+  if (!ChildFailed(exitCode)) return;
+  if (!started) {
+    Fail(run, kResultInstallFailed, emulator ? L"the emulator setup could not be started" : L"the setup could not be started");
+  } else if (exitCode == kChildStartFailed) {
+    Fail(run, kResultInstallFailed, emulator ? L"the emulator setup exited with 2" : L"the setup exited with 2");
+  } else {
+    Fail(run, kResultInstallFailed, emulator ? L"the emulator setup crashed" : L"the setup crashed", exitCode);
+  }
+}
+
 void RunInstallPath(RunState& run, const wchar_t* commandLine) {
   WorkFolder work;
-  if (!UnpackPayload(kInstallPayload, work)) {
-    run.resultCode = kResultInstallFailed;
+  const UnpackResult unpacked = UnpackPayload(kInstallPayload, work);
+  if (unpacked != kUnpacked) {
+    FailUnpacking(run, unpacked);
     return;
   }
   wchar_t setupName[MAX_PATH];
@@ -77,34 +145,43 @@ void RunInstallPath(RunState& run, const wchar_t* commandLine) {
   if (!BuildProgramPath(setupPath, work.path, setupName) || !PathExists(setupPath)) {
     // Left on disk on purpose: what did arrive helps to find out why the setup did not.
     CloseHandle(work.guard);
-    run.resultCode = kResultInstallFailed;
+    LogLine() << L"the setup is missing from the work folder, which stays: " << work.path;
+    Fail(run, kResultInstallFailed, L"the setup is missing from the work folder");
     return;
   }
   if (!WritePortsFile(work.path)) {
     // Without the whole file the setup would install without the ports' settings. The registry was
     // only read, so a run on a freed disk still carries them over.
-    run.resultCode = kResultInstallFailed;
+    Fail(run, kResultInstallFailed, L"PORTS.dat could not be written whole; the setup was not started");
     DeleteWorkFolder(work);
     return;
   }
   // Arguments that do not fit could not have been started either.
   wchar_t arguments[kChildCommandLineCapacity];
   if (!ComposeSetupArguments(arguments, kChildCommandLineCapacity, run.switches.setupSwitches,
-                             run.resultWindowArg, commandLine) ||
-      ChildFailed(RunChildAndWait(setupPath, arguments,
-                                  BoundedLength(arguments, kChildCommandLineCapacity), run.window))) {
-    run.resultCode = kResultInstallFailed;
+                             run.resultWindowArg, commandLine)) {
+    LogLine() << L"the setup's command line would be longer than " << Dec{kChildCommandLineCapacity - 1}
+              << L" characters";
+    Fail(run, kResultInstallFailed, L"the setup could not be started: its command line is too long");
+  } else {
+    bool started = false;
+    const DWORD exitCode = RunChildAndWait(setupPath, arguments, BoundedLength(arguments, kChildCommandLineCapacity),
+                                           run.window, &started);
+    JudgeChild(run, exitCode, started, false);
   }
   // The marks tell a later run which driver mode is installed, whatever the setup made of it.
-  if (!WriteKernelModeMarks(commandLine)) run.resultCode = kResultInstallFailed;
+  if (!WriteKernelModeMarks(commandLine)) {
+    Fail(run, kResultInstallFailed, L"the driver's service key refused the kernel-mode marks");
+  }
   // A folder left behind costs only room in %TEMP%, so the outcome stands.
   DeleteWorkFolder(work);
 }
 
 void RunRemovalPath(RunState& run) {
   WorkFolder work;
-  if (!UnpackPayload(kRemovalPayload, work)) {
-    run.resultCode = kResultInstallFailed;
+  const UnpackResult unpacked = UnpackPayload(kRemovalPayload, work);
+  if (unpacked != kUnpacked) {
+    FailUnpacking(run, unpacked);
     RemoveLeftoverFolders();
     return;
   }
@@ -122,14 +199,17 @@ void RunRemovalPath(RunState& run) {
   if (setupPresent && libraryPresent) {
     // The emulator setup still runs when the clean-up could not: it undoes what it can, and the
     // exit code says that the old driver was not cleaned up.
-    if (CallCleanupLibrary(libraryPath) != kCleanupCalled) run.resultCode = kResultInstallFailed;
-    if (ChildFailed(RunChildAndWait(emulatorSetupPath, kRemovalArguments, 2, run.window))) {
-      run.resultCode = kResultInstallFailed;
+    if (CallCleanupLibrary(libraryPath) != kCleanupCalled) {
+      Fail(run, kResultInstallFailed, L"the clean-up library did not run");
     }
+    bool started = false;
+    const DWORD exitCode = RunChildAndWait(emulatorSetupPath, kRemovalArguments, 2, run.window, &started);
+    JudgeChild(run, exitCode, started, true);
     DeleteWorkFolder(work);
   } else {
     CloseHandle(work.guard);
-    run.resultCode = kResultInstallFailed;
+    LogLine() << L"the emulator setup or the clean-up library is missing; the work folder stays: " << work.path;
+    Fail(run, kResultInstallFailed, L"the emulator setup or the clean-up library is missing from the work folder");
   }
   RemoveLeftoverFolders();
 }
@@ -148,18 +228,24 @@ int FinishRun(RunState& run) {
   return static_cast<int>(ChildResult());
 }
 
-}  // namespace
+int LogEnd(const RunState& run, int exitCode) {
+  LogLine line;
+  line << L"exit code " << Dec{exitCode} << L": " << run.cause;
+  if (run.childExit != 0) line << L" (exit code " << Hex{run.childExit} << L")";
+  return exitCode;
+}
 
-int RunInstaller(HINSTANCE instance, const wchar_t* commandLine) {
+// commandLine is the installer's line without the log's switch; fullLine is the line as received.
+int Run(RunState& run, HINSTANCE instance, const wchar_t* fullLine, const wchar_t* commandLine) {
   InitCommonControlsFromSystem();
-  RunState run;
   run.messages = SelectMessageSet();
   run.switches = ParseRunSwitches(commandLine, UserLanguageId());
+  LogStart(fullLine, run.switches);
   if (!PassChecksBeforeWindow(run)) return run.resultCode;
   run.window = CreateHiddenWindow(instance);
   if (run.window == nullptr) {
     // Nothing could tell the setup's outcome, so nothing is started; a box needs no owner.
-    run.resultCode = kResultInstallFailed;
+    Fail(run, kResultInstallFailed, L"the hidden window, through which the setup reports, could not be made");
     ShowErrorIfInteractive(run);
     return run.resultCode;
   }
@@ -171,4 +257,17 @@ int RunInstaller(HINSTANCE instance, const wchar_t* commandLine) {
     RunInstallPath(run, commandLine);
   }
   return FinishRun(run);
+}
+
+}  // namespace
+
+int RunInstaller(HINSTANCE instance, const wchar_t* commandLine) {
+  // The log's switch is for this installer alone: every other switch, and the setup, get the line
+  // without it. The buffer holds the longest line Windows passes.
+  wchar_t switchLine[kCommandLineCapacity];
+  wchar_t logPath[MAX_PATH];
+  if (!SplitLogSwitch(commandLine, switchLine, kCommandLineCapacity, logPath, MAX_PATH)) return kResultInstallFailed;
+  if (logPath[0] != L'\0') OpenRunLog(logPath);
+  RunState run;
+  return LogEnd(run, Run(run, instance, commandLine, switchLine));
 }

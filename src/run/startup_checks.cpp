@@ -1,5 +1,6 @@
 #include "run/startup_checks.h"
 
+#include "common/run_log.h"
 #include "run/result_codes.h"
 
 OpenThreadTokenFunction gOpenThreadToken = &::OpenThreadToken;
@@ -79,7 +80,13 @@ int DriverModeResult(bool emulatorServicePresent, bool kernelModeMark, DriverMod
 
 int CheckDriverMode(DriverMode driverMode) {
   const bool mark = KernelModeMarkPresent();
-  return DriverModeResult(EmulatorServicePresent(), mark, driverMode);
+  const bool emulator = EmulatorServicePresent();
+  const int result = DriverModeResult(emulator, mark, driverMode);
+  LogLine() << L"driver mode check: emulator service " << (emulator ? L"installed" : L"absent")
+            << L", kernel-mode mark " << (mark ? L"present" : L"absent") << L", asked for "
+            << (driverMode == KernelMode ? L"kernel mode: " : L"user mode: ")
+            << (result == kResultSuccess ? L"passed" : L"a driver of the other mode is installed (103)");
+  return result;
 }
 
 int CheckWindowsVersion() {
@@ -87,19 +94,30 @@ int CheckWindowsVersion() {
   version.dwOSVersionInfoSize = sizeof version;
   // A failed call leaves the major version at 0, which is refused like any pre-2000 Windows.
   version.dwMajorVersion = 0;
-  GetVersionExW(&version);
-  return version.dwMajorVersion >= 5 ? kResultSuccess : kResultUnsupportedOs;
+  if (!GetVersionExW(&version)) LogLine() << L"Windows version unknown: " << Win32Error{GetLastError()};
+  const int result = version.dwMajorVersion >= 5 ? kResultSuccess : kResultUnsupportedOs;
+  LogLine() << L"Windows version check: " << Dec{version.dwMajorVersion} << L"." << Dec{version.dwMinorVersion}
+            << L" build " << Dec{version.dwBuildNumber}
+            << (result == kResultSuccess ? L": passed" : L": older than Windows 2000 (102)");
+  return result;
 }
 
 int CheckSingleInstance(const wchar_t* name) {
   // The handle is never closed: the system releases the mutex when this process ends.
   const HANDLE mutex = CreateMutexW(nullptr, FALSE, name);
-  if (mutex == nullptr) return kResultAlreadyRunning;
-  if (GetLastError() != ERROR_ALREADY_EXISTS) return kResultSuccess;
+  if (mutex == nullptr) {
+    LogLine() << L"single-instance check: the mutex could not be made (101), " << Win32Error{GetLastError()};
+    return kResultAlreadyRunning;
+  }
+  if (GetLastError() != ERROR_ALREADY_EXISTS) {
+    LogLine() << L"single-instance check: passed";
+    return kResultSuccess;
+  }
   // The first instance's hidden window has the name as its class; the user is probably looking
   // for that installer, so it comes to the front.
   const HWND other = FindWindowW(name, nullptr);
   if (other != nullptr) SetForegroundWindow(other);
+  LogLine() << L"single-instance check: another installer is running (101)";
   return kResultAlreadyRunning;
 }
 
@@ -112,9 +130,14 @@ bool GroupsListSid(const TOKEN_GROUPS& groups, PSID sid) {
 
 bool IsAdministrator() {
   HANDLE token;
-  if (!OpenCallerToken(&token)) return false;
+  if (!OpenCallerToken(&token)) {
+    LogLine() << L"administrator check: the token cannot be opened, " << Win32Error{GetLastError()};
+    return false;
+  }
   const bool member = TokenListsAdministrators(token);
   CloseHandle(token);
+  LogLine() << L"administrator check: "
+            << (member ? L"passed" : L"the token does not list the administrators group, or cannot be read (104)");
   return member;
 }
 

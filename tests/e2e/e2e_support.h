@@ -76,6 +76,7 @@ inline std::wstring PayloadRelativePath(const PayloadEntry& row) {
 struct LanguageCase {
   const wchar_t* installFailedText;
   const wchar_t* languageSwitch;
+  const wchar_t* messageSet;  // as the run log names it
 };
 
 // The language this process runs with. Wine takes it from LANG, so a CTest entry that sets LANG
@@ -85,8 +86,8 @@ inline LanguageCase UserLanguageCase() {
   GetEnvironmentVariableW(L"LANG", lang, 64);
   const bool japanese = wcsncmp(lang, L"ja_JP", 5) == 0;
   EXPECT_EQ(japanese, GetUserDefaultLangID() == 0x0411) << "LANG did not reach Wine";
-  return japanese ? LanguageCase{L"インストールに失敗しました。", L"-l0x0411"}
-                  : LanguageCase{L"Installation failed.", L"-l0x0409"};
+  return japanese ? LanguageCase{L"インストールに失敗しました。", L"-l0x0411", L"Japanese messages"}
+                  : LanguageCase{L"Installation failed.", L"-l0x0409", L"English messages"};
 }
 
 // A copy of source with one byte in the middle of RT_RCDATA `id` changed, as a damaged download
@@ -127,6 +128,9 @@ class InstallerTest : public ::testing::Test {
   }
 
   std::wstring RecordPath() const { return records_ / L"setup-record.txt"; }
+  // Outside the temporary folder, which some cases compare before and after; with a blank.
+  static std::wstring LogPath() { return std::wstring(PORTIVO_PROBE_WORK_DIR) + L"\\run log.txt"; }
+  static std::wstring LogSwitch() { return L"-log:\"" + LogPath() + L"\""; }
   std::wstring RemovalLogPath() const { return records_ / L"removal-log.txt"; }
 
   runner::RunOptions Options(const std::wstring& arguments, std::vector<runner::EnvChange> env,
@@ -147,6 +151,7 @@ class InstallerTest : public ::testing::Test {
                         const std::wstring& installer = InstallerUnderTest(), DWORD dismissAfterMs = 300) {
     DeleteFileW(RecordPath().c_str());
     DeleteFileW(RemovalLogPath().c_str());
+    DeleteFileW(LogPath().c_str());
     runner::RunOptions options = Options(arguments, std::move(env), installer);
     options.dismiss_after_ms = dismissAfterMs;
     runner::RunReport report;
@@ -161,6 +166,33 @@ class InstallerTest : public ::testing::Test {
     return record;
   }
   std::string Recorded(const std::string& key) const { return runner::ValueOf(SetupRecord(), key); }
+
+  // The run log's lines without their time stamps, each of which must be a local time to the
+  // millisecond; the file is UTF-16LE with a byte-order mark and CR LF line ends.
+  static std::vector<std::wstring> LogLines() {
+    const std::string bytes = ReadTestFile(LogPath());
+    std::vector<std::wstring> lines;
+    if (bytes.size() < 2 || bytes.size() % 2 != 0 || bytes.compare(0, 2, "\xFF\xFE") != 0) {
+      ADD_FAILURE() << "no UTF-16LE log with a byte-order mark";
+      return lines;
+    }
+    const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
+    for (std::size_t at = 0, end; at < text.size(); at = end + 2) {
+      end = text.find(L"\r\n", at);
+      if (end == std::wstring::npos) end = text.size();
+      const std::wstring line = text.substr(at, end - at);
+      SYSTEMTIME t = {};
+      EXPECT_TRUE(line.size() > 24 && swscanf(line.c_str(), L"%4hu-%2hu-%2hu %2hu:%2hu:%2hu.%3hu ", &t.wYear, &t.wMonth,
+                                              &t.wDay, &t.wHour, &t.wMinute, &t.wSecond, &t.wMilliseconds) == 7)
+          << "no time stamp: " << Narrow(line);
+      lines.push_back(line.size() > 24 ? line.substr(24) : line);
+    }
+    return lines;
+  }
+  static std::string LastLogLine() {
+    const std::vector<std::wstring> lines = LogLines();
+    return lines.empty() ? "<no log>" : Narrow(lines.back());
+  }
 
   // The clean-up library's and emulator setup's lines, by kind; empty when neither ran.
   std::vector<runner::Fields> RemovalLog() const {

@@ -81,6 +81,14 @@ TEST_F(PreparedWorkFolder, LinksInsideAreNeverFollowed) {
   ExpectSetupSawThePackageAlone(Run(L"-s1", {runner::SetEnv(L"PROBE_POST", L"8")}));
 }
 
+// The run log's path a link, to a file or to a folder: the run goes on as if no log had been asked
+// for, and the script checks that nothing behind the link changed.
+TEST_F(PreparedWorkFolder, ALogPathThatIsALinkIsNotWrittenThrough) {
+  const runner::RunReport report =
+      Run(L"-s1 -log:" + runner::WideFromUtf8(std::getenv("PORTIVO_PREPARED_LOG")), {runner::SetEnv(L"PROBE_POST", L"8")});
+  EXPECT_EQ(8u, report.exit_code);
+}
+
 // The name itself a link to a folder: refused before anything is written or started.
 TEST_F(PreparedWorkFolder, LinkAtTheNameIsRefused) {
   runner::RunReport report = Run(L"-s1", {runner::SetEnv(L"PROBE_POST", L"8")});

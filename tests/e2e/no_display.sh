@@ -12,9 +12,11 @@ trap 'rm -rf "$records"' EXIT
 fail() { echo "FAILED: $1"; cat "$records/stderr"; exit 1; }
 status=0
 PORTIVO_NO_DISPLAY=1 WINEDEBUG=err+winediag PROBE_RECORD="Z:${records//\//\\}\\record.txt" \
-  "${run[@]}" "$installer" -s1 2>"$records/stderr" || status=$?
+  "${run[@]}" "$installer" -s1 "-log:Z:${records//\//\\}\\run.log" 2>"$records/stderr" || status=$?
 grep -q "nodrv_CreateWindow" "$records/stderr" || fail "Wine made a window after all"
 [ "$status" -eq 233 ] || fail "exit status $status, not 233 (1001 cut to 8 bits)"
 [ ! -e "$records/record.txt" ] || fail "the setup ran"
 [ ! -e "$temp/{7A41C2E9-5D03-4B8E-9F62-1E0C7B3D58A4}" ] || fail "something was unpacked"
+iconv -f UTF-16 -t UTF-8 "$records/run.log" | tail -n 1 | grep -q "exit code 1001: the hidden window" ||
+  fail "the log does not end with the cause"
 echo "no window: 1001, nothing unpacked or started"

@@ -85,16 +85,20 @@ class FullDisk : public PortsFile {
 TEST_F(FullDisk, TheSetupNeverStartsWithoutTheWholeFile) {
   const ULONGLONG install = Pages(InstallSet, kInstallCount), removal = Pages(RemovalSet, kRemovalCount);
   struct Row { const wchar_t* arguments; ULONGLONG freePages; bool fails; } rows[] = {
-      {L"-s1", install, false}, {L"-s1", install + 1, false}, {L"-s1", install + 2, false},
-      {L"-s1", install / 2, true}, {L"-u3", removal / 2, true},
+      {L"-s1 ", install, false}, {L"-s1 ", install + 1, false}, {L"-s1 ", install + 2, false},
+      {L"-s1 ", install / 2, true}, {L"-u3 ", removal / 2, true},
   };
   int cut = 0, whole = 0;
   for (const Row& row : rows) {
     const std::string label = Narrow(row.arguments) + " with " + std::to_string(row.freePages) + " pages free";
     ASSERT_TRUE(LeaveFree(row.freePages)) << label;
-    runner::RunReport report = Run(row.arguments, {runner::SetEnv(L"TMP", disk_), runner::SetEnv(L"TEMP", disk_)});
+    runner::RunReport report =
+        Run(row.arguments + LogSwitch(), {runner::SetEnv(L"TMP", disk_), runner::SetEnv(L"TEMP", disk_)});
     if (report.exit_code == 1001) {
       ++cut;
+      EXPECT_EQ(row.fails ? "exit code 1001: a payload file could not be written whole"
+                          : "exit code 1001: PORTS.dat could not be written whole; the setup was not started",
+                LastLogLine()) << label;
       EXPECT_TRUE(SetupRecord().empty()) << label << ": the setup ran";
       EXPECT_TRUE(RemovalLog().empty()) << label << ": the removal programs ran";
     } else {

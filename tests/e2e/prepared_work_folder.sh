@@ -10,8 +10,9 @@ temp_w=$("${run[@]}" cmd /c echo %TEMP% | tr -d '\r')
 temp=$("${run[@]}" winepath -u "$temp_w" | tr -d '\r')
 work="${temp%/}/{7A41C2E9-5D03-4B8E-9F62-1E0C7B3D58A4}"
 outside=$(mktemp -d "${TMPDIR:-/tmp}/portivo-outside.XXXXXX")
+logs=$(mktemp -d "${TMPDIR:-/tmp}/portivo-logs.XXXXXX")
 clear() { rm -rf "$work" "$work".old-*; }  # rm -rf on a link removes the link itself
-trap 'clear; rm -rf "$outside"' EXIT
+trap 'clear; rm -rf "$outside" "$logs"' EXIT
 mkdir "$outside/folder"
 echo "keep me" > "$outside/folder/precious.txt"
 head -c 4096 /dev/urandom > "$outside/victim.bin"
@@ -32,6 +33,14 @@ ln -s "$outside/folder" "$work/qxusb"
 ln "$outside/victim.bin" "$work/data1.cab"
 PORTIVO_PREPARED=1 "${run[@]}" "$exe" --gtest_filter=PreparedWorkFolder.LinksInsideAreNeverFollowed || status=1
 check "links inside the work folder"
+
+for link in hard folder; do
+  rm -f "$logs/run.log"
+  if [ $link = hard ]; then ln "$outside/victim.bin" "$logs/run.log"; else ln -s "$outside/folder" "$logs/run.log"; fi
+  PORTIVO_PREPARED=1 PORTIVO_PREPARED_LOG="Z:${logs//\//\\}\\run.log" "${run[@]}" "$exe" \
+    --gtest_filter=PreparedWorkFolder.ALogPathThatIsALinkIsNotWrittenThrough || status=1
+  check "a $link link at the log's path"
+done
 
 clear
 ln -s "$outside/folder" "$work"

@@ -46,7 +46,7 @@ class Removal : public InstallerTest {
   runner::RunReport RunRemoval(std::vector<runner::EnvChange> env = {},
                                const std::wstring& installer = PORTIVO_PROBE_INSTALLER) {
     env.push_back(runner::SetEnv(L"PORTIVO_E2E_START_MENU", StartMenu()));
-    return Run(L"-u3", env, installer);
+    return Run(L"-u3 " + LogSwitch(), env, installer);
   }
 
   // Empty product folders go; the one with the user's file stays as it was.
@@ -95,21 +95,23 @@ TEST_F(Removal, FailedRunsStayQuietAndStillTidy) {
   ScratchFolder variants;
   const std::wstring damaged = variants / L"damaged.exe";
   ASSERT_TRUE(CopyWithDamagedRcdata(PORTIVO_PROBE_INSTALLER, damaged, ChosenSetupResource()));
-  struct Row { const char* label; std::wstring installer; const wchar_t* setupExit; const wchar_t* load; bool ran; } rows[] = {
-      {"emulator setup exits with 2", PORTIVO_PROBE_INSTALLER, L"2", L"", true},
-      {"emulator setup crashes", PORTIVO_PROBE_INSTALLER, L"crash", L"", true},
-      {"clean-up library does not load", PORTIVO_PROBE_INSTALLER, L"0", L"fail", true},
-      {"damaged emulator setup", damaged, L"0", L"", false},
+  struct Row { std::wstring installer; const wchar_t* setupExit; const wchar_t* load; bool ran; const char* cause; } rows[] = {
+      {PORTIVO_PROBE_INSTALLER, L"2", L"", true, "the emulator setup exited with 2"},
+      {PORTIVO_PROBE_INSTALLER, L"crash", L"", true, "the emulator setup crashed (exit code 0xC0000005)"},
+      {PORTIVO_PROBE_INSTALLER, L"0", L"fail", true, "the clean-up library did not run"},
+      {damaged, L"0", L"", false, "the installer is damaged: a payload file does not match its digest"},
   };
   for (const Row& row : rows) {
     runner::RunReport report = RunRemoval(
         {runner::SetEnv(L"PROBE_OPE_EXIT", row.setupExit), runner::SetEnv(L"PROBE_CLEANUP_LOAD", row.load)}, row.installer);
-    EXPECT_EQ(1001u, report.exit_code) << row.label;
-    EXPECT_TRUE(report.boxes.empty()) << row.label;
+    const std::string label = row.cause;
+    EXPECT_EQ(1001u, report.exit_code) << label;
+    EXPECT_EQ("exit code 1001: " + label, LastLogLine());
+    EXPECT_TRUE(report.boxes.empty()) << label;
     const std::vector<std::string> kinds = RemovalKinds();
-    EXPECT_EQ(row.ran, std::count(kinds.begin(), kinds.end(), "opesetup") == 1) << row.label;
-    EXPECT_FALSE(Exists(WorkFolder())) << row.label;
-    ExpectFoldersTidied(row.label);
+    EXPECT_EQ(row.ran, std::count(kinds.begin(), kinds.end(), "opesetup") == 1) << label;
+    EXPECT_FALSE(Exists(WorkFolder())) << label;
+    ExpectFoldersTidied(label);
     CreateDirectoryW(ProgramFolder().c_str(), nullptr);
     CreateDirectoryW(ProductMenuFolder().c_str(), nullptr);
   }

@@ -1,6 +1,8 @@
 // The setup's run as the installer drives it: how it is started, and how its end becomes the
 // installer's.
 
+#include <iterator>
+
 #include "e2e_support.h"
 
 namespace e2e {
@@ -13,12 +15,13 @@ class SetupStart : public InstallerTest {};
 using SetupCommandLineLanguage = SetupStart;
 
 // Run under each user language by its own CTest entry (LANG=...): the quiet switches carry the
-// language switch of the user's language.
+// language switch of the user's language. The log's switch, with the blanks after it, reaches
+// nobody, and its log follows the run step by step.
 TEST_F(SetupCommandLineLanguage, SetupGetsItsSwitchesAndTheQuotedWindowArgumentWithTheInstallersLine) {
   const std::string quiet = "/clone_wait /hide_progress " + Narrow(UserLanguageCase().languageSwitch);
-  struct Row { const wchar_t* arguments; std::string switches; std::string quotedTail; } rows[] = {
+  struct Row { std::wstring arguments; std::string switches; std::string quotedTail; } rows[] = {
       {L"", "/clone_wait", ""},
-      {L"-s1  -QX:COM3 -KD:LPT1 ", quiet, " -s1  -QX:COM3 -KD:LPT1 "},  // blanks kept inside the quotes
+      {L"-s1  " + LogSwitch() + L"  -QX:COM3 -KD:LPT1 ", quiet, " -s1  -QX:COM3 -KD:LPT1 "},  // blanks kept inside the quotes
   };
   for (const Row& row : rows) {
     SCOPED_TRACE("installer arguments \"" + Narrow(row.arguments) + "\"");
@@ -31,6 +34,18 @@ TEST_F(SetupCommandLineLanguage, SetupGetsItsSwitchesAndTheQuotedWindowArgumentW
     EXPECT_EQ(Narrow(WorkFolder()) + "setup.exe " + row.switches + " \"/W32:" + handle + ":1024" + row.quotedTail + "\"",
               Recorded("command_line"));
   }
+  const std::vector<std::wstring> log = LogLines();
+  const std::string steps[] = {"Portivo Installer 8.70, " + Narrow(PORTIVO_PROBE_INSTALLER),
+      "command line: " + Narrow(rows[1].arguments), "user language ", "driver mode check: ", "Windows version check: ",
+      "single-instance check: passed", "administrator check: passed", "port check: QX port 3, KD port 33: passed",
+      "payload check: 77 files, ", "work folder " + Narrow(WorkFolder()).substr(0, WorkFolder().size() - 1) + ": nothing",
+      "wrote 77 files, ", "PORTS.dat written: ", "starting " + Recorded("command_line"),
+      "started, process id " + Recorded("pid"), "no dialog of the program was raised",
+      "the program ended with exit code 0 (0x00000000)", "work folder deleted", "the setup posted outcome 8",
+      "exit code 8: the outcome the setup posted"};
+  ASSERT_EQ(std::size(steps), log.size());
+  for (std::size_t i = 0; i < log.size(); ++i) EXPECT_EQ(0u, Narrow(log[i]).find(steps[i])) << Narrow(log[i]);
+  EXPECT_NE(std::wstring::npos, log[2].find(UserLanguageCase().messageSet)) << Narrow(log[2]);
 }
 
 TEST_F(SetupStart, AWindowWhoseClassHoldsADialogNameIsRaisedOnce) {
@@ -55,17 +70,20 @@ class RunEnd : public InstallerTest {
 
 // Quiet runs show no box; the work folder goes either way.
 TEST_F(RunEnd, LastPostedOutcomeBecomesTheExitCodeUnlessTheSetupExitedWithTwoOrCrashed) {
-  struct Row { const wchar_t* posts; const wchar_t* setupExit; DWORD exitCode; } rows[] = {
-      {L"5,65535", L"259", 65535},  // the last wins, past 8 bits; "still active" is polled, then ignored
-      {L"", L"1", 0},               // nothing posted
-      {L"9", L"2", 1001},           // 2 fails the run; quiet, so without a box
-      {L"0", L"crash", 1001},       // what it posted before it died does not count
+  struct Row { const wchar_t* posts; const wchar_t* setupExit; DWORD exitCode; const char* lastLogLine; } rows[] = {
+      // the last wins, past 8 bits; "still active" is polled, then ignored
+      {L"5,65535", L"259", 65535, "exit code 65535: the outcome the setup posted (0 when it posted none)"},
+      {L"", L"1", 0, "exit code 0: the outcome the setup posted (0 when it posted none)"},  // nothing posted
+      {L"9", L"2", 1001, "exit code 1001: the setup exited with 2"},  // quiet, so without a box
+      // what it posted before it died does not count
+      {L"0", L"crash", 1001, "exit code 1001: the setup crashed (exit code 0xC0000005)"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE("posts " + Narrow(row.posts) + " exits " + Narrow(row.setupExit));
-    runner::RunReport report =
-        Run(L"-s1", {runner::SetEnv(L"PROBE_POST", row.posts), runner::SetEnv(L"PROBE_EXIT", row.setupExit)});
+    runner::RunReport report = Run(L"-s1 " + LogSwitch(), {runner::SetEnv(L"PROBE_POST", row.posts),
+                                                          runner::SetEnv(L"PROBE_EXIT", row.setupExit)});
     EXPECT_EQ(row.exitCode, report.exit_code);
+    EXPECT_EQ(row.lastLogLine, LastLogLine());
     EXPECT_EQ("1", Recorded("complete")) << "the setup did not run to its end";
     EXPECT_TRUE(report.boxes.empty());
     EXPECT_FALSE(Exists(WorkFolder()));
@@ -80,8 +98,9 @@ TEST_F(BoxLanguage, MissingSetupShowsOneOwnerlessStopBoxInTheUsersLanguage) {
   const std::wstring variant = scratch_ / L"PortivoInstaller.exe";
   ASSERT_EQ(runner::kRunnerOk, runner::CopyWithRcdata(PORTIVO_PROBE_INSTALLER, variant, 104, nullptr));
   const std::vector<std::wstring> tempBefore = ListTree(TempFolder());
-  runner::RunReport report = Run(L"", {}, variant);
+  runner::RunReport report = Run(LogSwitch(), {}, variant);
   EXPECT_EQ(1001u, report.exit_code);
+  EXPECT_EQ("exit code 1001: the installer is damaged: a payload file does not match its digest", LastLogLine());
   ASSERT_EQ(1u, report.boxes.size());
   const runner::CapturedBox& box = report.boxes[0];
   EXPECT_EQ(L"Orvik Portivo Ver.8.70b", box.caption);
@@ -102,8 +121,13 @@ TEST_F(RunEnd, QuietRunOfADamagedInstallerShowsNoBoxAndWritesNothing) {
   const std::wstring damaged = scratch_ / L"damaged.exe";
   ASSERT_TRUE(CopyWithDamagedRcdata(PORTIVO_PROBE_INSTALLER, damaged, cabinet));
   const std::vector<std::wstring> tempBefore = ListTree(TempFolder());
-  runner::RunReport report = Run(L"-s1", {}, damaged);
+  runner::RunReport report = Run(L"-s1 " + LogSwitch(), {}, damaged);
   EXPECT_EQ(1001u, report.exit_code);
+  const std::vector<std::wstring> log = LogLines();
+  ASSERT_LE(2u, log.size());
+  EXPECT_EQ(0u, Narrow(log[log.size() - 2]).find("payload check: data1.cab (resource " + std::to_string(cabinet) +
+                                                  ") is damaged: expected 3670037 bytes, CRC-32 0x"));
+  EXPECT_EQ("exit code 1001: the installer is damaged: a payload file does not match its digest", Narrow(log.back()));
   EXPECT_TRUE(report.boxes.empty()) << runner::DescribeBox(report.boxes[0]);
   EXPECT_TRUE(SetupRecord().empty()) << "something was started";
   EXPECT_EQ(tempBefore, ListTree(TempFolder())) << "something was written to the temporary folder";

@@ -1,4 +1,5 @@
 #include "common/bounded_text.h"
+#include "common/run_log.h"
 #include "common/string_table.h"
 
 #include <gtest/gtest.h>
@@ -63,6 +64,18 @@ std::wstring Find(const std::vector<unsigned char>& block, unsigned index, std::
   const bool found = FindStringInBlock(block.data(), block.size(), index, text, capacity);
   EXPECT_EQ(found, text[0] != L'\0') << index;
   return text;
+}
+
+// Nothing a line quotes can start another line, and a line too long for its buffer says so.
+TEST(RunLog, ControlCharactersAreShownAndALongTextIsCut) {
+  struct Row { const wchar_t* text; std::size_t capacity; const wchar_t* line; } rows[] = {
+      {L"COM5\n[PRTVO]\r", 64, L"COM5\\x0A[PRTVO]\\x0D"}, {L"abcdefgh", 8, L"abcd..."},
+  };
+  for (const Row& row : rows) {
+    wchar_t line[64];
+    EXPECT_EQ(wcslen(row.line), AppendLogText(line, 0, row.capacity, row.text));
+    EXPECT_EQ(std::wstring(row.line), line);
+  }
 }
 
 TEST(StringTable, WalkTable) {

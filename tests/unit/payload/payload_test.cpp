@@ -94,7 +94,7 @@ TEST(UnpackPayload, OnlyAWholeCheckedSetStays) {
     g_writes = 0;
     g_payloadWriteFile = row.write;
     WorkFolder work;
-    const bool unpacked = UnpackPayload(PayloadSet{row.rows, 2, 1}, work);
+    const bool unpacked = UnpackPayload(PayloadSet{row.rows, 2, 1}, work) == kUnpacked;
     g_payloadWriteFile = WriteFile;
     EXPECT_EQ(row.unpacked, unpacked) << row.writes;
     EXPECT_EQ(row.writes, g_writes);

@@ -39,6 +39,26 @@ TEST(CommandLine, RunSwitchesTable) {
   }
 }
 
+TEST(CommandLine, LogSwitchIsTakenOutWithItsPath) {
+  const std::wstring longPath(MAX_PATH, L'a');
+  struct Row { std::wstring commandLine; const wchar_t* rest; std::wstring path; } rows[] = {
+      {L"-s1 -log:C:\\l.txt  -KM", L"-s1 -KM", L"C:\\l.txt"},
+      {L"-LOG:\"C:\\Deploy Logs\\p.log\" -s1", L"-s1", L"C:\\Deploy Logs\\p.log"},
+      {L"-s1  -log:C:\\logs\\x-u3.log", L"-s1", L"C:\\logs\\x-u3.log"},  // at the end, the blanks before it go
+      {L"-s1 -log:\"C:\\no end", L"-s1", L"C:\\no end"},
+      {L"-s1 -log: -u1", L"-s1 -u1", L""},
+      {L"-log:" + longPath + L" -s1", L"-s1", L""},  // too long for a path: no log, and still taken out
+      {L"-s1 -Log:x", L"-s1 -Log:x", L""},
+  };
+  for (const Row& row : rows) {
+    wchar_t rest[64];
+    wchar_t path[MAX_PATH];
+    EXPECT_TRUE(SplitLogSwitch(row.commandLine.c_str(), rest, 64, path, MAX_PATH));
+    EXPECT_EQ(std::wstring(row.rest), rest) << row.commandLine;
+    EXPECT_EQ(row.path, path) << row.commandLine;
+  }
+}
+
 TEST(PortSwitches, QuietInstallReadsThePorts) {
   struct Row { const wchar_t* commandLine; int qxPort; int kdPort; } rows[] = {
       {L"-s1 -QX:COM1 -KD:COM32", 1, 32},
