@@ -1,7 +1,9 @@
 // The benchmark's second floor: what any Win32 installer of this package must pay under Wine, and
 // nothing more. It writes the 77 files of the install set from its own RCDATA resources (one
-// CreateFileW, WriteFile and CloseHandle each), starts the no-op setup and waits for it, and deletes
-// the tree again, file by file from its own list. No checks, no window, no registry, no PORTS.dat.
+// CreateFileW, WriteFile and CloseHandle each), makes the hidden top-level window the setup posts
+// its outcome to, starts the no-op setup with that window on its command line and waits for it,
+// reads the posted outcome back, and deletes the tree again, file by file from its own list. No
+// checks, no registry, no PORTS.dat.
 //
 // bench/run generates wine_floor_files.h (the folders, parents first, and the files; file i is
 // resource i + 1) and the resource script, and builds it with the same section alignment as ours,
@@ -10,7 +12,8 @@
 // The first argument picks the steps, so that the benchmark can price each one by difference:
 //   write   write the tree only (it is left on disk; the next run's CREATE_ALWAYS replaces it)
 //   delete  write and delete
-//   (none)  write, run the setup, delete: the floor itself
+//   window  write, make the hidden window, delete
+//   (none)  write, run the setup, delete: the floor itself; exit code 3 when no outcome arrived
 #include <windows.h>
 
 #include "wine_floor_files.h"
@@ -44,24 +47,45 @@ void WriteTree(const wchar_t* base) {
   }
 }
 
-void RunSetup(const wchar_t* base) {
+// The window the setup contract needs: the setup learns its handle and posts its outcome to it.
+HWND MakeResultWindow() {
+  WNDCLASSEXW windowClass = {};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = DefWindowProcW;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = L"PortivoBenchWineFloor";
+  RegisterClassExW(&windowClass);
+  return CreateWindowExW(0, windowClass.lpszClassName, L"", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
+                         CW_USEDEFAULT, 0, nullptr, nullptr, windowClass.hInstance, nullptr);
+}
+
+// Reads the outcomes the setup posted from the queue once it has ended; false when it posted none.
+bool ReadPostedOutcome(HWND window) {
+  MSG message;
+  bool posted = false;
+  while (PeekMessageW(&message, window, WM_USER, WM_USER, PM_REMOVE)) posted = true;
+  return posted;
+}
+
+// False when the setup did not start or posted nothing, which stops the benchmark.
+bool RunSetup(const wchar_t* base) {
   wchar_t program[MAX_PATH * 2];
   Join(program, base, L"setup.exe");
-  // The same arguments as the NSIS peer's: there is no window to post to.
+  const HWND window = MakeResultWindow();
   wchar_t commandLine[MAX_PATH * 3];
-  lstrcpyW(commandLine, L"\"");
-  lstrcatW(commandLine, program);
-  lstrcatW(commandLine, L"\" /clone_wait \"/W32:0:1024\"");
+  wsprintfW(commandLine, L"\"%s\" /clone_wait \"/W32:%d:1024\"", program,
+            static_cast<int>(reinterpret_cast<LONG_PTR>(window)));
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION child = {};
   if (!CreateProcessW(program, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                       &child)) {
-    return;
+    return false;
   }
   WaitForSingleObject(child.hProcess, INFINITE);
   CloseHandle(child.hProcess);
   CloseHandle(child.hThread);
+  return ReadPostedOutcome(window);
 }
 
 void DeleteTree(const wchar_t* base) {
@@ -86,7 +110,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR steps, int) {
   lstrcatW(base, L"\\");
   WriteTree(base);
   if (lstrcmpW(steps, L"write") == 0) return 0;
-  if (lstrcmpW(steps, L"delete") != 0) RunSetup(base);
+  if (lstrcmpW(steps, L"window") == 0) MakeResultWindow();
+  const bool outcome = lstrcmpW(steps, L"delete") == 0 || lstrcmpW(steps, L"window") == 0 || RunSetup(base);
   DeleteTree(base);
-  return 0;
+  return outcome ? 0 : 3;
 }

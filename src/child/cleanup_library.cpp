@@ -15,7 +15,7 @@ CleanupOutcome CallCleanupLibrary(const wchar_t* libraryPath) {
   // The full path keeps the loader from picking up a library of the same name elsewhere.
   const HMODULE library = LoadLibraryW(libraryPath);
   if (library == nullptr) {
-    LogLine() << L"the clean-up library " << libraryPath << L" could not be loaded: " << Win32Error{GetLastError()};
+    Log("the clean-up library %s could not be loaded: %e", libraryPath, GetLastError());
     return kCleanupNotLoaded;
   }
   const FARPROC entry = GetProcAddress(library, "RCVCLN_UninstQXCOMUSB");
@@ -23,9 +23,9 @@ CleanupOutcome CallCleanupLibrary(const wchar_t* libraryPath) {
   if (entry != nullptr) {
     reinterpret_cast<UninstallFunction>(reinterpret_cast<void*>(entry))();
     outcome = kCleanupCalled;
-    LogLine() << L"the clean-up library's uninstall function ran";
+    Log("the clean-up library's uninstall function ran");
   } else {
-    LogLine() << L"the clean-up library " << libraryPath << L" has no uninstall function";
+    Log("the clean-up library %s has no uninstall function", libraryPath);
   }
   FreeLibrary(library);
   return outcome;

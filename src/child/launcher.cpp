@@ -43,7 +43,7 @@ BOOL CALLBACK FocusSetupDialog(HWND window, LPARAM processId) {
   // Give the dialog a moment to finish drawing before it is brought forward.
   Sleep(1000);
   SetForegroundWindow(window);
-  LogLine() << L"raised the setup's dialog (window class " << className << L")";
+  Log("raised the setup's dialog (window class %s)", className);
   return FALSE;
 }
 
@@ -58,7 +58,7 @@ void RaiseSetupDialogOnce(const PROCESS_INFORMATION& child) {
     Sleep(1);
     if (++passes > 5000) break;
   }
-  LogLine() << L"no dialog of the program was raised";
+  Log("no dialog of the program was raised");
 }
 
 DWORD SettledExitCode(HANDLE process) {
@@ -80,16 +80,15 @@ DWORD RunChildAndWait(const wchar_t* path, const wchar_t* arguments, std::size_t
   wchar_t programFile[MAX_PATH];
   if (!ProgramFileOf(path, programFile, MAX_PATH) ||
       GetFileAttributesW(programFile) == INVALID_FILE_ATTRIBUTES) {
-    LogLine() << L"could not start " << path << L": the program is missing";
+    Log("could not start %s: the program is missing", path);
     return kChildStartFailed;
   }
   wchar_t commandLine[kChildCommandLineCapacity];
   if (!ComposeChildCommandLine(commandLine, path, arguments, argumentsLength)) {
-    LogLine() << L"could not start " << path << L": its command line would be longer than "
-              << Dec{kChildCommandLineCapacity - 1} << L" characters";
+    Log("could not start %s: its command line would be longer than 1023 characters", path);
     return kChildStartFailed;
   }
-  LogLine() << L"starting " << commandLine;
+  Log("starting %s", commandLine);
 
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
@@ -100,16 +99,16 @@ DWORD RunChildAndWait(const wchar_t* path, const wchar_t* arguments, std::size_t
   // system would otherwise try "C:\Documents.exe" and the like first.
   if (!CreateProcessW(programFile, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &child)) {
-    LogLine() << L"could not start " << programFile << L": " << Win32Error{GetLastError()};
+    Log("could not start %s: %e", programFile, GetLastError());
     return kChildStartFailed;
   }
   if (started != nullptr) *started = true;
-  LogLine() << L"started, process id " << Dec{child.dwProcessId};
+  Log("started, process id %u", child.dwProcessId);
   RaiseSetupDialogOnce(child);
   WaitForSingleObject(child.hProcess, INFINITE);
   Sleep(10);
   DWORD exitCode = SettledExitCode(child.hProcess);
-  LogLine() << L"the program ended with exit code " << Dec{exitCode} << L" (" << Hex{exitCode} << L")";
+  Log("the program ended with exit code %u (%x)", exitCode, exitCode);
   CloseHandle(child.hProcess);
   CloseHandle(child.hThread);
   // Queued behind everything the child posted, so the final loop sees its last outcome first.

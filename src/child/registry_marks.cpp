@@ -19,7 +19,7 @@ bool SetServiceDword(const wchar_t* name, DWORD value) {
   HKEY key;
   const LONG opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKernelModeServiceKey, 0, KEY_ALL_ACCESS, &key);
   if (opened == ERROR_FILE_NOT_FOUND) {
-    LogLine() << L"kernel-mode mark " << name << L" not written: the driver's service key is absent";
+    Log("kernel-mode mark %s not written: the driver's service key is absent", name);
     return true;
   }
   LONG status = opened;
@@ -27,12 +27,10 @@ bool SetServiceDword(const wchar_t* name, DWORD value) {
     status = RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
     RegCloseKey(key);
   }
-  LogLine line;
-  line << L"kernel-mode mark " << name << L" = " << Dec{static_cast<long>(value)};
   if (status == ERROR_SUCCESS) {
-    line << L" stored";
+    Log("kernel-mode mark %s = %d stored", name, static_cast<int>(value));
   } else {
-    line << L" refused: " << Win32Error{static_cast<DWORD>(status)};
+    Log("kernel-mode mark %s = %d refused: %e", name, static_cast<int>(value), static_cast<DWORD>(status));
   }
   return status == ERROR_SUCCESS;
 }

@@ -1,11 +1,14 @@
 #include "common/run_log.h"
 
+#include <stdarg.h>
+
 namespace {
 
 HANDLE g_log = INVALID_HANDLE_VALUE;
 
-constexpr std::size_t kStampLength = 24;  // "2026-12-07 18:02:09.123 "
+constexpr std::size_t kLineCapacity = 2048;
 const wchar_t kEllipsis[] = L"...";
+const wchar_t kHexDigits[] = L"0123456789ABCDEF";
 
 void GiveUp() {
   CloseHandle(g_log);
@@ -19,17 +22,64 @@ void WriteUnits(const wchar_t* units, std::size_t count) {
   if (!WriteFile(g_log, units, bytes, &written, nullptr) || written != bytes) GiveUp();
 }
 
-// value in decimal, at least width digits. 32 bits only: 64-bit division would import a helper
-// from the compiler's runtime library.
-std::size_t PutDigits(wchar_t* at, unsigned long value, int width) {
-  wchar_t reversed[24];
+// value in decimal, at least width digits, into at (room for 11). 32 bits only: 64-bit division
+// would import a helper from the compiler's runtime library.
+wchar_t* PutDigits(wchar_t* at, unsigned long value, int width) {
+  wchar_t reversed[12];
   int count = 0;
   do {
     reversed[count++] = static_cast<wchar_t>(L'0' + value % 10);
     value /= 10;
   } while (value != 0 || count < width);
-  for (int i = 0; i < count; ++i) at[i] = reversed[count - 1 - i];
-  return static_cast<std::size_t>(count);
+  while (count > 0) *at++ = reversed[--count];
+  *at = L'\0';
+  return at;
+}
+
+// One conversion of Log's format into text (room for 320 units).
+void Convert(char conversion, va_list& arguments, wchar_t* text, const wchar_t** result) {
+  *result = text;
+  switch (conversion) {
+    case 's':
+      *result = va_arg(arguments, const wchar_t*);
+      break;
+    case 'a':
+      if (MultiByteToWideChar(CP_ACP, 0, va_arg(arguments, const char*), -1, text, 320) == 0) text[0] = L'\0';
+      break;
+    case 'd': {
+      const int value = va_arg(arguments, int);
+      if (value < 0) *text++ = L'-';
+      PutDigits(text, value < 0 ? 0 - static_cast<unsigned long>(value) : static_cast<unsigned long>(value), 1);
+      break;
+    }
+    case 'u':
+      PutDigits(text, va_arg(arguments, unsigned long), 1);
+      break;
+    case 'x': {
+      const unsigned long value = va_arg(arguments, unsigned long);
+      text[0] = L'0';
+      text[1] = L'x';
+      for (int i = 0; i < 8; ++i) text[2 + i] = kHexDigits[(value >> (28 - 4 * i)) & 0xF];
+      text[10] = L'\0';
+      break;
+    }
+    case 'e': {
+      const unsigned long code = va_arg(arguments, unsigned long);
+      wchar_t* at = PutDigits(text, code, 1);
+      *at++ = L' ';
+      *at++ = L'(';
+      DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                                    at, 300, nullptr);
+      // The system's texts end in a line break.
+      while (length > 0 && at[length - 1] <= L' ') --length;
+      at[length] = L')';
+      at[length + 1] = L'\0';
+      break;
+    }
+    default:
+      text[0] = static_cast<wchar_t>(conversion);
+      text[1] = L'\0';
+  }
 }
 
 }  // namespace
@@ -66,11 +116,10 @@ std::size_t AppendLogText(wchar_t* line, std::size_t used, std::size_t capacity,
       break;
     }
     if (control) {
-      const wchar_t* digits = L"0123456789ABCDEF";
       line[used++] = L'\\';
       line[used++] = L'x';
-      line[used++] = digits[*text >> 4];
-      line[used++] = digits[*text & 0xF];
+      line[used++] = kHexDigits[*text >> 4];
+      line[used++] = kHexDigits[*text & 0xF];
     } else {
       line[used++] = *text;
     }
@@ -79,76 +128,37 @@ std::size_t AppendLogText(wchar_t* line, std::size_t used, std::size_t capacity,
   return used;
 }
 
-LogLine::LogLine() : used_(0) { text_[0] = L'\0'; }
-
-LogLine::~LogLine() {
+void Log(const char* format, ...) {
   if (!RunLogOn()) return;
+  wchar_t line[kLineCapacity + 2];
   SYSTEMTIME now;
   GetLocalTime(&now);
-  wchar_t line[kStampLength + kCapacity + 2];
+  // "2026-12-07 18:02:09.123 "
+  const WORD parts[] = {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
+  const wchar_t after[] = L"-- ::. ";
   wchar_t* at = line;
-  at += PutDigits(at, now.wYear, 4);
-  *at++ = L'-';
-  at += PutDigits(at, now.wMonth, 2);
-  *at++ = L'-';
-  at += PutDigits(at, now.wDay, 2);
-  *at++ = L' ';
-  at += PutDigits(at, now.wHour, 2);
-  *at++ = L':';
-  at += PutDigits(at, now.wMinute, 2);
-  *at++ = L':';
-  at += PutDigits(at, now.wSecond, 2);
-  *at++ = L'.';
-  at += PutDigits(at, now.wMilliseconds, 3);
-  *at++ = L' ';
-  for (std::size_t i = 0; i < used_; ++i) *at++ = text_[i];
-  *at++ = L'\r';
-  *at++ = L'\n';
-  WriteUnits(line, static_cast<std::size_t>(at - line));
-}
-
-LogLine& LogLine::operator<<(const wchar_t* text) {
-  if (RunLogOn() && text != nullptr) used_ = AppendLogText(text_, used_, kCapacity, text);
-  return *this;
-}
-
-LogLine& LogLine::operator<<(const char* text) {
-  if (!RunLogOn() || text == nullptr) return *this;
-  wchar_t wide[MAX_PATH * 2];
-  if (MultiByteToWideChar(CP_ACP, 0, text, -1, wide, MAX_PATH * 2) == 0) wide[0] = L'\0';
-  return *this << wide;
-}
-
-LogLine& LogLine::operator<<(Dec number) {
-  if (!RunLogOn()) return *this;
-  wchar_t digits[24];
-  wchar_t* at = digits;
-  unsigned long magnitude = static_cast<unsigned long>(number.value);
-  if (number.value < 0) {
-    *at++ = L'-';
-    magnitude = 0 - magnitude;
+  for (int i = 0; i < 7; ++i) {
+    at = PutDigits(at, parts[i], i == 0 ? 4 : i == 6 ? 3 : 2);
+    *at++ = after[i];
   }
-  at[PutDigits(at, magnitude, 1)] = L'\0';
-  return *this << digits;
-}
-
-LogLine& LogLine::operator<<(Hex number) {
-  if (!RunLogOn()) return *this;
-  wchar_t digits[11] = L"0x";
-  for (int i = 0; i < 8; ++i) digits[2 + i] = L"0123456789ABCDEF"[(number.value >> (28 - 4 * i)) & 0xF];
-  digits[10] = L'\0';
-  return *this << digits;
-}
-
-LogLine& LogLine::operator<<(Win32Error error) {
-  if (!RunLogOn()) return *this;
-  wchar_t text[256];
-  DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                error.code, 0, text, 256, nullptr);
-  // The system's texts end in a line break.
-  while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n' || text[length - 1] == L' ')) {
-    --length;
+  std::size_t used = static_cast<std::size_t>(at - line);
+  va_list arguments;
+  va_start(arguments, format);
+  for (const char* f = format; *f != '\0'; ++f) {
+    wchar_t text[320];
+    const wchar_t* piece = text;
+    if (*f == '%' && f[1] != '\0') {
+      Convert(*++f, arguments, text, &piece);
+    } else {
+      text[0] = static_cast<unsigned char>(*f);
+      text[1] = L'\0';
+    }
+    used = AppendLogText(line, used, kLineCapacity, piece != nullptr ? piece : L"");
+    // Only a line that was cut comes this close to the end.
+    if (used > kLineCapacity - 4) break;
   }
-  text[length < 256 ? length : 255] = L'\0';
-  return *this << L"error " << Dec{error.code} << L" (" << (length > 0 ? text : L"no text") << L")";
+  va_end(arguments);
+  line[used++] = L'\r';
+  line[used++] = L'\n';
+  WriteUnits(line, used);
 }

@@ -15,38 +15,14 @@ bool OpenRunLog(const wchar_t* path);
 // Whether lines are being written.
 bool RunLogOn();
 
-// Pieces of a line other than text.
-struct Dec {
-  long long value;  // within 32 bits, signed or not
-};
-struct Hex {
-  unsigned long value;  // as 0x and eight digits
-};
-struct Win32Error {
-  DWORD code;  // as "error <code> (<the system's text>)"
-};
+// Writes one line. format is ASCII text with these conversions, each taking one argument:
+//   %s  wide text                 %a  8-bit text in the system's code page, as the registry gives it
+//   %d  int                       %u  DWORD, in decimal      %x  DWORD, as 0x and eight digits
+//   %e  a Win32 error code (DWORD), as "error <code> (<the system's text>)"
+// Control characters are shown as \xNN, so that nothing a line quotes can start another line; a line
+// too long for its buffer ends in "...".
+void Log(const char* format, ...);
 
-// One line, written when it goes out of scope: LogLine() << L"wrote " << Dec{77} << L" files";
-// Control characters are shown as \xNN, so that nothing a line quotes can start another line.
-class LogLine {
- public:
-  LogLine();
-  ~LogLine();
-  LogLine(const LogLine&) = delete;
-  LogLine& operator=(const LogLine&) = delete;
-
-  LogLine& operator<<(const wchar_t* text);
-  LogLine& operator<<(const char* text);  // 8-bit text in the system's code page, as the registry gives it
-  LogLine& operator<<(Dec number);
-  LogLine& operator<<(Hex number);
-  LogLine& operator<<(Win32Error error);
-
- private:
-  static constexpr std::size_t kCapacity = 2048;
-  wchar_t text_[kCapacity];
-  std::size_t used_;
-};
-
-// Shared by the log and its tests: the text of a line as it goes into the file, without the time
-// stamp and line end. Control characters become \xNN; what does not fit ends in "...".
+// The text of a line as it goes into the file, without the time stamp and line end: text appended
+// at used, escaped and cut as Log does. Returns the new length.
 std::size_t AppendLogText(wchar_t* line, std::size_t used, std::size_t capacity, const wchar_t* text);

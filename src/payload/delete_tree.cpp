@@ -31,7 +31,7 @@ bool RemoveWithRetry(BOOL(WINAPI* remove)(LPCWSTR), const wchar_t* path, DWORD s
     const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
                       error == ERROR_DIR_NOT_EMPTY;
     if (!held || GetTickCount() - startTick >= kDeleteRetryMs) {
-      LogLine() << L"could not delete " << path << L": " << Win32Error{error};
+      Log("could not delete %s: %e", path, error);
       return false;
     }
     Sleep(kRetrySleepMs);
@@ -71,7 +71,7 @@ bool DeleteEntries(const wchar_t* folder, DWORD startTick) {
     if (IsLink(entry.dwFileAttributes)) {
       // Wine removes or moves the target of a folder link where Windows acts on the link, so a
       // link is left where it is, and the folder with it.
-      LogLine() << L"left a link in place: " << child;
+      Log("left a link in place: %s", child);
       ok = false;
     } else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       ok = DeleteTree(child, startTick, INVALID_HANDLE_VALUE);

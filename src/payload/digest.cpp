@@ -56,7 +56,7 @@ bool VerifyPayload(const PayloadSet& set) {
   DWORD tableSize = 0;
   const DWORD tableError = LockPayloadResource(kDigestTableId, &table, &tableSize);
   if (tableError != 0) {
-    LogLine() << L"payload check: the digest table cannot be read, " << Win32Error{tableError};
+    Log("payload check: the digest table cannot be read, %e", tableError);
     return false;
   }
   CrcTables tables;
@@ -73,17 +73,13 @@ bool VerifyPayload(const PayloadSet& set) {
     if (!listed || error != 0 || size != digest.size || crc != digest.crc) {
       wchar_t name[MAX_PATH];
       LoadTableString(row.nameId, name, MAX_PATH);
-      LogLine line;
-      line << L"payload check: " << name << L" (resource " << Dec{row.resourceId} << L") is damaged: expected "
-           << Dec{digest.size} << L" bytes, CRC-32 " << Hex{digest.crc} << L"; found " << Dec{size} << L" bytes";
-      if (error == 0 && size == digest.size) line << L", CRC-32 " << Hex{crc};
-      if (!listed) line << L"; no digest recorded";
-      if (error != 0) line << L"; not readable, " << Win32Error{error};
+      Log("payload check: %s (resource %d) is damaged: expected %u bytes, CRC-32 %x; found %u bytes, CRC-32 %x%a",
+          name, static_cast<int>(row.resourceId), static_cast<DWORD>(digest.size), static_cast<DWORD>(digest.crc),
+          size, static_cast<DWORD>(crc), !listed ? "; no digest recorded" : error != 0 ? "; not readable" : "");
       return false;
     }
     bytes += size;
   }
-  LogLine() << L"payload check: " << Dec{static_cast<long long>(set.count)} << L" files, "
-            << Dec{bytes} << L" bytes, intact";
+  Log("payload check: %u files, %u bytes, intact", static_cast<DWORD>(set.count), bytes);
   return true;
 }

@@ -37,7 +37,7 @@ bool ReadFolderValue(const wchar_t* keyPath, const wchar_t* valueName,
 void RemoveBelow(const wchar_t* base, const wchar_t* suffix) {
   wchar_t folder[MAX_PATH];
   if (LeftoverFolderPath(base, suffix, folder) && RemoveFolderIfEmpty(folder)) {
-    LogLine() << L"removed the empty folder " << folder;
+    Log("removed the empty folder %s", folder);
   }
 }
 

@@ -67,11 +67,11 @@ LONG CreateGuardedFolder(const wchar_t* name, SECURITY_DESCRIPTOR* security, HAN
 bool ClearName(const wchar_t* name, int attempt) {
   const DWORD attributes = GetFileAttributesW(name);
   if (attributes == INVALID_FILE_ATTRIBUTES) {
-    LogLine() << L"work folder " << name << L": nothing stood at its name";
+    Log("work folder %s: nothing stood at its name", name);
     return true;
   }
   if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-    LogLine() << L"work folder " << name << L": a link stands at its name; refused";
+    Log("work folder %s: a link stands at its name; refused", name);
     return false;
   }
   const bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -87,13 +87,12 @@ bool ClearName(const wchar_t* name, int attempt) {
       BoundedAppend(aside, MAX_PATH, L"-") && BoundedAppend(aside, MAX_PATH, number) &&
       MoveFileW(name, aside)) {
     const bool deleted = !folder || DeleteFolderTree(aside);
-    LogLine() << L"work folder " << name << (folder ? L": a folder" : L": a file")
-              << L" stood at its name; moved aside to " << aside
-              << (deleted ? L" and deleted" : L"; not all of it could be deleted");
+    Log("work folder %s: something stood at its name; moved aside to %s%a", name, aside,
+        deleted ? " and deleted" : "; not all of it could be deleted");
     return true;
   }
-  LogLine() << L"work folder " << name << L": what stood at its name could not be moved aside, "
-            << Win32Error{GetLastError()} << L"; taken apart in place";
+  Log("work folder %s: what stood at its name could not be moved aside, %e; taken apart in place", name,
+      GetLastError());
   if (folder) DeleteFolderTree(name);
   return true;
 }
@@ -149,9 +148,9 @@ bool CreateWorkFolder(WorkFolder& folder) {
       folder.guard = guard;
       return true;
     }
-    LogLine() << L"work folder " << name << L": could not be created, status " << Hex{static_cast<unsigned long>(status)};
+    Log("work folder %s: could not be created, status %x", name, static_cast<DWORD>(status));
   }
-  LogLine() << L"work folder: given up after " << Dec{kCreateAttempts} << L" attempts";
+  Log("work folder: given up after %d attempts", kCreateAttempts);
   return false;
 }
 
@@ -162,7 +161,7 @@ bool DeployPayload(const PayloadSet& set, const WorkFolder& folder) {
   for (int i = 0; i < set.folderCount; ++i) {
     if (!BuildFolderPath(folder.path, i + 1, folders[i], kJoinedPathCapacity)) return false;
     if (i > 0 && !CreateDirectoryW(folders[i], nullptr)) {
-      LogLine() << L"could not create folder " << folders[i] << L": " << Win32Error{GetLastError()};
+      Log("could not create folder %s: %e", folders[i], GetLastError());
       return false;
     }
   }
@@ -175,13 +174,12 @@ bool DeployPayload(const PayloadSet& set, const WorkFolder& folder) {
                             ? ExtractPayloadFile(row.resourceId, name, folders[row.folder - 1], &size)
                             : ERROR_RESOURCE_NAME_NOT_FOUND;
     if (error != 0) {
-      LogLine() << L"could not write " << name << L" into " << folders[row.folder - 1] << L": " << Win32Error{error};
+      Log("could not write %s into %s: %e", name, folders[row.folder - 1], error);
       return false;
     }
     bytes += size;
   }
-  LogLine() << L"wrote " << Dec{static_cast<long long>(set.count)} << L" files, " << Dec{bytes}
-            << L" bytes, in " << Dec{GetTickCount() - startTick} << L" ms";
+  Log("wrote %u files, %u bytes, in %u ms", static_cast<DWORD>(set.count), bytes, GetTickCount() - startTick);
   return true;
 }
 
@@ -200,6 +198,6 @@ bool DeleteWorkFolder(WorkFolder& folder) {
   const HANDLE guard = folder.guard;
   folder.guard = INVALID_HANDLE_VALUE;
   const bool deleted = DeleteFolderTree(folder.path, guard);
-  LogLine() << L"work folder " << (deleted ? L"deleted" : L"left behind, as far as it was not deleted");
+  Log(deleted ? "work folder deleted" : "work folder left behind, as far as it was not deleted");
   return deleted;
 }

@@ -28,8 +28,7 @@ void Flush(PortsFile& file) {
     const DWORD error = WriteFile(file.handle, file.pending, static_cast<DWORD>(file.used), &written, nullptr)
                             ? ERROR_HANDLE_DISK_FULL : GetLastError();
     if (written != file.used) {
-      LogLine() << L"PORTS.dat: " << Dec{written} << L" of " << Dec{static_cast<long long>(file.used)}
-                << L" bytes written, " << Win32Error{error};
+      Log("PORTS.dat: %u of %u bytes written, %e", written, static_cast<DWORD>(file.used), error);
       file.whole = false;
     }
   }
@@ -52,7 +51,7 @@ void PutUsbLine(const UsbPortAssignment& record, void* context) {
     Put(file, line);
     ++file.usbLines;
   } else {
-    LogLine() << L"PORTS.dat: the port of USB instance " << record.instanceName << L" cannot be written as one line";
+    Log("PORTS.dat: the port of USB instance %a cannot be written as one line", record.instanceName);
     file.whole = false;
   }
 }
@@ -64,8 +63,8 @@ void PutEmulatorLine(const EmulatorPortRecord& record, void* context) {
     Put(file, line);
     ++file.emulatorLines;
   } else {
-    LogLine() << L"PORTS.dat: emulated port " << record.portName << L" (instance " << Dec{record.instanceNumber}
-              << L", id " << record.portId << L") cannot be written as one line";
+    Log("PORTS.dat: emulated port %a (instance %d, id %a) cannot be written as one line", record.portName,
+        static_cast<int>(record.instanceNumber), record.portId);
     file.whole = false;
   }
 }
@@ -106,7 +105,7 @@ bool FormatEmulatorLine(const EmulatorPortRecord& record, char* line, std::size_
 bool WritePortsFile(const wchar_t* workFolder) {
   wchar_t path[MAX_PATH];
   if (!BoundedCopy(path, MAX_PATH, workFolder) || !BoundedAppend(path, MAX_PATH, L"PORTS.dat")) {
-    LogLine() << L"PORTS.dat: its path does not fit in " << Dec{MAX_PATH} << L" characters";
+    Log("PORTS.dat: its path does not fit in 260 characters");
     return false;
   }
   PortsFile file;
@@ -118,7 +117,7 @@ bool WritePortsFile(const wchar_t* workFolder) {
   file.handle = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file.handle == INVALID_HANDLE_VALUE) {
-    LogLine() << L"PORTS.dat could not be created: " << Win32Error{GetLastError()};
+    Log("PORTS.dat could not be created: %e", GetLastError());
     return false;
   }
   Put(file, "[PORTS]\n");
@@ -128,12 +127,11 @@ bool WritePortsFile(const wchar_t* workFolder) {
   Flush(file);
   // Some file systems report a failed write only as the handle closes.
   if (!CloseHandle(file.handle)) {
-    LogLine() << L"PORTS.dat could not be closed: " << Win32Error{GetLastError()};
+    Log("PORTS.dat could not be closed: %e", GetLastError());
     return false;
   }
   if (file.whole) {
-    LogLine() << L"PORTS.dat written: " << Dec{file.usbLines} << L" USB port lines, " << Dec{file.emulatorLines}
-              << L" emulated port lines";
+    Log("PORTS.dat written: %d USB port lines, %d emulated port lines", file.usbLines, file.emulatorLines);
   }
   return file.whole;
 }

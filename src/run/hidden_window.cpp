@@ -17,7 +17,7 @@ LRESULT CALLBACK HiddenWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
   switch (message) {
     case kOutcomeMessage:
       g_childResult = LOWORD(wParam);
-      LogLine() << L"the setup posted outcome " << Dec{g_childResult};
+      Log("the setup posted outcome %u", g_childResult);
       return 0;
     case kChildEndedMessage:
       PostQuitMessage(0);
@@ -44,14 +44,14 @@ HWND CreateHiddenWindow(HINSTANCE instance) {
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   windowClass.lpszClassName = className;
   if (RegisterClassExW(&windowClass) == 0) {
-    LogLine() << L"the hidden window's class could not be registered: " << Win32Error{GetLastError()};
+    Log("the hidden window's class could not be registered: %e", GetLastError());
     return nullptr;
   }
 
   HWND window = CreateWindowExW(0, className, title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
                                 CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
   if (window == nullptr) {
-    LogLine() << L"the hidden window could not be made: " << Win32Error{GetLastError()};
+    Log("the hidden window could not be made: %e", GetLastError());
     return nullptr;
   }
   ShowWindow(window, SW_HIDE);
@@ -63,7 +63,7 @@ void DiscardQueuedResults(HWND window) {
   MSG message;
   while (PeekMessageW(&message, window, kOutcomeMessage, kChildEndedMessage, PM_REMOVE)) {
     if (message.message == kOutcomeMessage) {
-      LogLine() << L"the setup posted outcome " << Dec{LOWORD(message.wParam)} << L" (not relayed: the run failed)";
+      Log("the setup posted outcome %u (not relayed: the run failed)", static_cast<DWORD>(LOWORD(message.wParam)));
     }
   }
 }

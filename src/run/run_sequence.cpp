@@ -27,7 +27,7 @@ namespace {
 
 struct RunState {
   int resultCode = kResultSuccess;
-  const wchar_t* cause = L"the outcome the setup posted (0 when it posted none)";
+  const char* cause = "the outcome the setup posted (0 when it posted none)";
   DWORD childExit = 0;  // shown after the cause when it is not 0
   MessageSet messages = {};
   RunSwitches switches;
@@ -36,7 +36,7 @@ struct RunState {
 };
 
 // The first failure decides the exit code, except where a check outranks it.
-void Fail(RunState& run, int code, const wchar_t* cause, DWORD childExit = 0) {
+void Fail(RunState& run, int code, const char* cause, DWORD childExit = 0) {
   if (run.resultCode != kResultSuccess) return;
   run.resultCode = code;
   run.cause = cause;
@@ -47,12 +47,12 @@ void ShowErrorIfInteractive(const RunState& run) {
   if (run.switches.runMode == Interactive) ShowRunError(run.messages, run.resultCode);
 }
 
-const wchar_t* LanguageName(UiLanguage language) {
+const char* LanguageName(UiLanguage language) {
   switch (language) {
-    case UiLanguage::Japanese: return L"Japanese";
-    case UiLanguage::TraditionalChinese: return L"Traditional Chinese";
-    case UiLanguage::SimplifiedChinese: return L"Simplified Chinese";
-    default: return L"English";
+    case UiLanguage::Japanese: return "Japanese";
+    case UiLanguage::TraditionalChinese: return "Traditional Chinese";
+    case UiLanguage::SimplifiedChinese: return "Simplified Chinese";
+    default: return "English";
   }
 }
 
@@ -61,25 +61,24 @@ void LogStart(const wchar_t* commandLine, const RunSwitches& switches) {
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   self[MAX_PATH - 1] = L'\0';
-  LogLine() << L"Portivo Installer " << PORTIVO_VERSION_TEXT << L", " << self;
-  LogLine() << L"command line: " << commandLine;
+  Log("Portivo Installer " PORTIVO_VERSION_TEXT ", %s", self);
+  Log("command line: %s", commandLine);
   const LANGID language = UserLanguageId();
-  static const wchar_t* const kModes[] = {L"interactive install", L"quiet install", L"quiet uninstall", L"removal"};
-  LogLine() << L"user language " << Hex{language} << L": " << LanguageName(LanguageForId(language))
-            << L" messages; " << kModes[switches.runMode]
-            << (switches.driverMode == KernelMode ? L", kernel mode" : L", user mode");
+  static const char* const kModes[] = {"interactive install", "quiet install", "quiet uninstall", "removal"};
+  Log("user language %x: %a messages; %a, %a mode", static_cast<DWORD>(language), LanguageName(LanguageForId(language)),
+      kModes[switches.runMode], switches.driverMode == KernelMode ? "kernel" : "user");
 }
 
 bool PassChecksBeforeWindow(RunState& run) {
   const int driverMode = CheckDriverMode(run.switches.driverMode);
   if (driverMode != kResultSuccess) {
-    Fail(run, driverMode, L"a driver of the other operation mode is installed");
+    Fail(run, driverMode, "a driver of the other operation mode is installed");
     // A driver of the other mode is worth a box even in a quiet run: nothing else would tell.
     ShowRunError(run.messages, run.resultCode);
     return false;
   }
   if (CheckWindowsVersion() != kResultSuccess) {
-    Fail(run, kResultUnsupportedOs, L"Windows is older than Windows 2000");
+    Fail(run, kResultUnsupportedOs, "Windows is older than Windows 2000");
     ShowErrorIfInteractive(run);
     return false;
   }
@@ -90,21 +89,22 @@ bool PassChecksAfterWindow(RunState& run, const wchar_t* commandLine) {
   wchar_t mutexName[MAX_PATH];
   LoadTableString(kInstallerNameId, mutexName, MAX_PATH);
   if (CheckSingleInstance(mutexName) != kResultSuccess) {
-    Fail(run, kResultAlreadyRunning, L"another installer is running");
+    Fail(run, kResultAlreadyRunning, "another installer is running");
   } else if (!IsAdministrator()) {
-    Fail(run, kResultNotAdministrator, L"the user is not an administrator");
+    Fail(run, kResultNotAdministrator, "the user is not an administrator");
   }
   // A bad port pair outranks the earlier codes: a script learns about its own mistake first.
   const RequestedPorts ports = ParsePortSwitches(commandLine, run.switches.runMode);
   const int portCode = CheckRequestedPorts(ports, kResultSuccess);
   if (run.switches.runMode == SilentInstall) {
-    LogLine() << L"port check: QX port " << Dec{ports.qxPort} << L", KD port " << Dec{ports.kdPort}
-              << (portCode == kResultSamePort ? L": the same port twice (106)"
-                  : portCode == kResultKdWithoutQx ? L": a KD port without a QX port (107)" : L": passed");
+    Log("port check: QX port %d, KD port %d: %a", ports.qxPort, ports.kdPort,
+        portCode == kResultSamePort      ? "the same port twice (106)"
+        : portCode == kResultKdWithoutQx ? "a KD port without a QX port (107)"
+                                         : "passed");
   }
   if (portCode != kResultSuccess) {
     run.resultCode = kResultSuccess;
-    Fail(run, portCode, portCode == kResultSamePort ? L"QX and KD name the same port" : L"a KD port without a QX port");
+    Fail(run, portCode, portCode == kResultSamePort ? "QX and KD name the same port" : "a KD port without a QX port");
   }
   if (run.resultCode != kResultSuccess) {
     ShowErrorIfInteractive(run);
@@ -115,20 +115,20 @@ bool PassChecksAfterWindow(RunState& run, const wchar_t* commandLine) {
 
 void FailUnpacking(RunState& run, UnpackResult unpacked) {
   Fail(run, kResultInstallFailed,
-       unpacked == kPayloadDamaged      ? L"the installer is damaged: a payload file does not match its digest"
-       : unpacked == kWorkFolderNotOurs ? L"the work folder could not be made anew"
-                                        : L"a payload file could not be written whole");
+       unpacked == kPayloadDamaged      ? "the installer is damaged: a payload file does not match its digest"
+       : unpacked == kWorkFolderNotOurs ? "the work folder could not be made anew"
+                                        : "a payload file could not be written whole");
 }
 
 // A child's end as the run judges it: the setup, or in a removal run the emulator setup.
 void JudgeChild(RunState& run, DWORD exitCode, bool started, bool emulator) {
   if (!ChildFailed(exitCode)) return;
   if (!started) {
-    Fail(run, kResultInstallFailed, emulator ? L"the emulator setup could not be started" : L"the setup could not be started");
+    Fail(run, kResultInstallFailed, emulator ? "the emulator setup could not be started" : "the setup could not be started");
   } else if (exitCode == kChildStartFailed) {
-    Fail(run, kResultInstallFailed, emulator ? L"the emulator setup exited with 2" : L"the setup exited with 2");
+    Fail(run, kResultInstallFailed, emulator ? "the emulator setup exited with 2" : "the setup exited with 2");
   } else {
-    Fail(run, kResultInstallFailed, emulator ? L"the emulator setup crashed" : L"the setup crashed", exitCode);
+    Fail(run, kResultInstallFailed, emulator ? "the emulator setup crashed" : "the setup crashed", exitCode);
   }
 }
 
@@ -145,14 +145,14 @@ void RunInstallPath(RunState& run, const wchar_t* commandLine) {
   if (!BuildProgramPath(setupPath, work.path, setupName) || !PathExists(setupPath)) {
     // Left on disk on purpose: what did arrive helps to find out why the setup did not.
     CloseHandle(work.guard);
-    LogLine() << L"the setup is missing from the work folder, which stays: " << work.path;
-    Fail(run, kResultInstallFailed, L"the setup is missing from the work folder");
+    Log("the setup is missing from the work folder, which stays: %s", work.path);
+    Fail(run, kResultInstallFailed, "the setup is missing from the work folder");
     return;
   }
   if (!WritePortsFile(work.path)) {
     // Without the whole file the setup would install without the ports' settings. The registry was
     // only read, so a run on a freed disk still carries them over.
-    Fail(run, kResultInstallFailed, L"PORTS.dat could not be written whole; the setup was not started");
+    Fail(run, kResultInstallFailed, "PORTS.dat could not be written whole; the setup was not started");
     DeleteWorkFolder(work);
     return;
   }
@@ -160,9 +160,8 @@ void RunInstallPath(RunState& run, const wchar_t* commandLine) {
   wchar_t arguments[kChildCommandLineCapacity];
   if (!ComposeSetupArguments(arguments, kChildCommandLineCapacity, run.switches.setupSwitches,
                              run.resultWindowArg, commandLine)) {
-    LogLine() << L"the setup's command line would be longer than " << Dec{kChildCommandLineCapacity - 1}
-              << L" characters";
-    Fail(run, kResultInstallFailed, L"the setup could not be started: its command line is too long");
+    Log("the setup's command line would be longer than 1023 characters");
+    Fail(run, kResultInstallFailed, "the setup could not be started: its command line is too long");
   } else {
     bool started = false;
     const DWORD exitCode = RunChildAndWait(setupPath, arguments, BoundedLength(arguments, kChildCommandLineCapacity),
@@ -171,7 +170,7 @@ void RunInstallPath(RunState& run, const wchar_t* commandLine) {
   }
   // The marks tell a later run which driver mode is installed, whatever the setup made of it.
   if (!WriteKernelModeMarks(commandLine)) {
-    Fail(run, kResultInstallFailed, L"the driver's service key refused the kernel-mode marks");
+    Fail(run, kResultInstallFailed, "the driver's service key refused the kernel-mode marks");
   }
   // A folder left behind costs only room in %TEMP%, so the outcome stands.
   DeleteWorkFolder(work);
@@ -200,7 +199,7 @@ void RunRemovalPath(RunState& run) {
     // The emulator setup still runs when the clean-up could not: it undoes what it can, and the
     // exit code says that the old driver was not cleaned up.
     if (CallCleanupLibrary(libraryPath) != kCleanupCalled) {
-      Fail(run, kResultInstallFailed, L"the clean-up library did not run");
+      Fail(run, kResultInstallFailed, "the clean-up library did not run");
     }
     bool started = false;
     const DWORD exitCode = RunChildAndWait(emulatorSetupPath, kRemovalArguments, 2, run.window, &started);
@@ -208,8 +207,8 @@ void RunRemovalPath(RunState& run) {
     DeleteWorkFolder(work);
   } else {
     CloseHandle(work.guard);
-    LogLine() << L"the emulator setup or the clean-up library is missing; the work folder stays: " << work.path;
-    Fail(run, kResultInstallFailed, L"the emulator setup or the clean-up library is missing from the work folder");
+    Log("the emulator setup or the clean-up library is missing; the work folder stays: %s", work.path);
+    Fail(run, kResultInstallFailed, "the emulator setup or the clean-up library is missing from the work folder");
   }
   RemoveLeftoverFolders();
 }
@@ -229,9 +228,11 @@ int FinishRun(RunState& run) {
 }
 
 int LogEnd(const RunState& run, int exitCode) {
-  LogLine line;
-  line << L"exit code " << Dec{exitCode} << L": " << run.cause;
-  if (run.childExit != 0) line << L" (exit code " << Hex{run.childExit} << L")";
+  if (run.childExit != 0) {
+    Log("exit code %d: %a (exit code %x)", exitCode, run.cause, run.childExit);
+  } else {
+    Log("exit code %d: %a", exitCode, run.cause);
+  }
   return exitCode;
 }
 
@@ -245,7 +246,7 @@ int Run(RunState& run, HINSTANCE instance, const wchar_t* fullLine, const wchar_
   run.window = CreateHiddenWindow(instance);
   if (run.window == nullptr) {
     // Nothing could tell the setup's outcome, so nothing is started; a box needs no owner.
-    Fail(run, kResultInstallFailed, L"the hidden window, through which the setup reports, could not be made");
+    Fail(run, kResultInstallFailed, "the hidden window, through which the setup reports, could not be made");
     ShowErrorIfInteractive(run);
     return run.resultCode;
   }

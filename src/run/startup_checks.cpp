@@ -82,10 +82,9 @@ int CheckDriverMode(DriverMode driverMode) {
   const bool mark = KernelModeMarkPresent();
   const bool emulator = EmulatorServicePresent();
   const int result = DriverModeResult(emulator, mark, driverMode);
-  LogLine() << L"driver mode check: emulator service " << (emulator ? L"installed" : L"absent")
-            << L", kernel-mode mark " << (mark ? L"present" : L"absent") << L", asked for "
-            << (driverMode == KernelMode ? L"kernel mode: " : L"user mode: ")
-            << (result == kResultSuccess ? L"passed" : L"a driver of the other mode is installed (103)");
+  Log("driver mode check: emulator service %a, kernel-mode mark %a, asked for %a mode: %a",
+      emulator ? "installed" : "absent", mark ? "present" : "absent", driverMode == KernelMode ? "kernel" : "user",
+      result == kResultSuccess ? "passed" : "a driver of the other mode is installed (103)");
   return result;
 }
 
@@ -94,11 +93,10 @@ int CheckWindowsVersion() {
   version.dwOSVersionInfoSize = sizeof version;
   // A failed call leaves the major version at 0, which is refused like any pre-2000 Windows.
   version.dwMajorVersion = 0;
-  if (!GetVersionExW(&version)) LogLine() << L"Windows version unknown: " << Win32Error{GetLastError()};
+  if (!GetVersionExW(&version)) Log("Windows version unknown: %e", GetLastError());
   const int result = version.dwMajorVersion >= 5 ? kResultSuccess : kResultUnsupportedOs;
-  LogLine() << L"Windows version check: " << Dec{version.dwMajorVersion} << L"." << Dec{version.dwMinorVersion}
-            << L" build " << Dec{version.dwBuildNumber}
-            << (result == kResultSuccess ? L": passed" : L": older than Windows 2000 (102)");
+  Log("Windows version check: %u.%u build %u: %a", version.dwMajorVersion, version.dwMinorVersion,
+      version.dwBuildNumber, result == kResultSuccess ? "passed" : "older than Windows 2000 (102)");
   return result;
 }
 
@@ -106,18 +104,18 @@ int CheckSingleInstance(const wchar_t* name) {
   // The handle is never closed: the system releases the mutex when this process ends.
   const HANDLE mutex = CreateMutexW(nullptr, FALSE, name);
   if (mutex == nullptr) {
-    LogLine() << L"single-instance check: the mutex could not be made (101), " << Win32Error{GetLastError()};
+    Log("single-instance check: the mutex could not be made (101), %e", GetLastError());
     return kResultAlreadyRunning;
   }
   if (GetLastError() != ERROR_ALREADY_EXISTS) {
-    LogLine() << L"single-instance check: passed";
+    Log("single-instance check: passed");
     return kResultSuccess;
   }
   // The first instance's hidden window has the name as its class; the user is probably looking
   // for that installer, so it comes to the front.
   const HWND other = FindWindowW(name, nullptr);
   if (other != nullptr) SetForegroundWindow(other);
-  LogLine() << L"single-instance check: another installer is running (101)";
+  Log("single-instance check: another installer is running (101)");
   return kResultAlreadyRunning;
 }
 
@@ -131,13 +129,13 @@ bool GroupsListSid(const TOKEN_GROUPS& groups, PSID sid) {
 bool IsAdministrator() {
   HANDLE token;
   if (!OpenCallerToken(&token)) {
-    LogLine() << L"administrator check: the token cannot be opened, " << Win32Error{GetLastError()};
+    Log("administrator check: the token cannot be opened (104), %e", GetLastError());
     return false;
   }
   const bool member = TokenListsAdministrators(token);
   CloseHandle(token);
-  LogLine() << L"administrator check: "
-            << (member ? L"passed" : L"the token does not list the administrators group, or cannot be read (104)");
+  Log(member ? "administrator check: passed"
+             : "administrator check: the token does not list the administrators group, or cannot be read (104)");
   return member;
 }
 
