@@ -11,7 +11,7 @@ disk=$(mktemp -d "${TMPDIR:-/tmp}/portivo-disk.XXXXXX")
 pages=$(find "$package" -type f -printf '%s\n' | awk '{ p += int(($1 + 4095) / 4096) } END { print p + 16 }')
 if ! refused=$(mount -t tmpfs -o "size=$((pages * 4096))" portivo-disk "$disk" 2>&1); then
   rmdir "$disk"
-  echo "skipped: a small disk cannot be mounted here: $refused"
+  echo "SKIPPED: a small disk cannot be mounted here: $refused"
   exit 77
 fi
 trap 'umount "$disk" 2>/dev/null || umount -l "$disk"; rmdir "$disk"' EXIT
