@@ -267,6 +267,9 @@ void RunWindowPhase(HINSTANCE instance, const std::vector<std::wstring>& classes
     }
     offset += 30;
   }
+  // Above the counted windows, so that when a window of another process goes (a box, say), the
+  // activation falls back to the anchor and not to a counted window.
+  SetWindowPos(anchor, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   DWORD start = GetTickCount();
   if (release != nullptr) {
     PumpUntil(release, NumberFromEnv(L"PROBE_WAIT_MS", 60000), start);

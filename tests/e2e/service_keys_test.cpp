@@ -133,7 +133,7 @@ TEST_F(HeldSetup, ASecondInstanceIsTurnedAwayAndTheFirstGoesOnAsIfNothingHadHapp
   CloseHandle(std::exchange(held_, INVALID_HANDLE_VALUE));
   ASSERT_EQ(runner::kRunnerOk, runner::WatchInstaller(&first_, 60000));
   EXPECT_EQ(7u, first_.report.exit_code);
-  EXPECT_EQ("TSetDialog|1|0", Recorded("window")) << "raised again after the user switched away";
+  EXPECT_EQ("TSetDialog|1|0", Recorded("window")) << "not raised exactly once";
   EXPECT_EQ(2u, ReadValue(HKEY_LOCAL_MACHINE, kKernelServiceKey, L"CustomerType").AsDword());
   EXPECT_EQ(1u, ReadValue(HKEY_LOCAL_MACHINE, kKernelServiceKey, L"KM").AsDword());
   EXPECT_FALSE(Exists(WorkFolder()));

@@ -74,7 +74,8 @@ TEST(FindPayloadDigest, ReadsTheRowOfItsIdAndNoHalfRow) {
 }
 
 // The second file's write stops half-way, as on a disk that fills up during the unpacking; or its
-// close fails, as a write delayed by a network share can (the handle is gone by then).
+// close fails, as a write that a network share delays can. No run makes that, so the hook closes
+// the handle itself and the installer's own close fails.
 int g_writes = 0;
 BOOL WINAPI SecondWriteFallsShort(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED) {
   return WriteFile(file, data, ++g_writes < 2 ? size : size / 2, written, nullptr);
