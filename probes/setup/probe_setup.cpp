@@ -13,6 +13,8 @@
 //   PROBE_WINDOW_CLASS=<c>[,<c>] show one top-level window per class, never activated by the probe
 //   PROBE_WINDOW_MS=<ms>         how long the windows stay without PROBE_WAIT_EVENT (default 5000;
 //                                they go 2500 ms after the first raise)
+//   PROBE_TAKE_BACK=1            right after the first raise, the probe's own anchor window takes
+//                                the foreground back, as a user switching away would
 //   PROBE_WAIT_EVENT=<name>      before posting, wait until a test sets this named event
 //   PROBE_WAIT_MS=<ms>           bound of that wait (default 60000)
 //   PROBE_STARTED_EVENT=<name>   named event set as soon as the probe runs
@@ -48,6 +50,8 @@ struct ProbeWindow {
 std::vector<ProbeWindow> g_windows;
 bool g_raised = false;
 DWORD g_first_raise_tick = 0;
+// PROBE_TAKE_BACK: the window that takes the foreground back once, after the first raise.
+HWND g_take_back_to = nullptr;
 
 // Each record line in the order it will be written.
 std::vector<std::string> g_record;
@@ -219,6 +223,10 @@ void PumpUntil(HANDLE release, DWORD deadline_ms, DWORD start) {
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
     }
+    if (g_raised && g_take_back_to != nullptr) {
+      SetForegroundWindow(g_take_back_to);
+      g_take_back_to = nullptr;
+    }
   }
 }
 
@@ -241,6 +249,7 @@ void RunWindowPhase(HINSTANCE instance, const std::vector<std::wstring>& classes
                                 200, 120, nullptr, nullptr, instance, nullptr);
   ShowWindow(anchor, SW_SHOWNORMAL);
   SetForegroundWindow(anchor);
+  if (probe::ReadEnv(L"PROBE_TAKE_BACK") == L"1") g_take_back_to = anchor;
   g_windows.reserve(classes.size());
   int offset = 0;
   for (const std::wstring& name : classes) {
@@ -259,6 +268,9 @@ void RunWindowPhase(HINSTANCE instance, const std::vector<std::wstring>& classes
     }
     offset += 30;
   }
+  // Above the counted windows, so that when a window of another process goes (a box, say), the
+  // activation falls back to the anchor and not to a counted window.
+  SetWindowPos(anchor, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   DWORD start = GetTickCount();
   if (release != nullptr) {
     PumpUntil(release, NumberFromEnv(L"PROBE_WAIT_MS", 60000), start);

@@ -1,11 +1,14 @@
 // The driver's service keys around a run, and the other checks a run must pass before it writes
 // anything, seen from outside: an installed driver of the other operation mode, an old Windows, a
 // bad port pair and a second installer each turn the run away with their exit code and (where the
-// mode allows) their box, and leave nothing unpacked or started; and the marks a kernel-mode
-// install leaves. Which switches give which mode is the unit tests' table.
+// mode allows) their box, and leave nothing unpacked or started; the marks a kernel-mode install
+// leaves; and a first run held in its setup, around which the others act. Which switches give which
+// mode is the unit tests' table.
 //
 // Not covered here: the administrator check (104). Wine gives every process an administrator's
 // token, so a run that fails it cannot be made end to end; the unit tests replace the token calls.
+#include <utility>
+
 #include "e2e_support.h"
 
 #include <sddl.h>
@@ -33,7 +36,6 @@ TEST_F(StartupCheck, RefusedRunsGetTheirCodeAndTheirBox) {
       {kKernelServiceKey, nullptr, L"", 103, kModeConflictText},
       {nullptr, L"nt40", L"", 102, kUnsupportedOsText},
       {nullptr, L"win2k", L"-s1", 0, nullptr},
-      {nullptr, nullptr, L"-s1 -QX:COM3 -KD:COM3", 106, nullptr},
   };
   for (const Row& row : rows) {
     const std::string label = Narrow(std::wstring(row.serviceKey ? row.serviceKey : L"") + L" " +
@@ -62,62 +64,91 @@ TEST_F(StartupCheck, RefusedRunsGetTheirCodeAndTheirBox) {
   }
 }
 
-// The first installer is held while its setup waits for an event: a second one started meanwhile
-// goes without touching the first one's work folder or starting anything, and the first one's
-// kernel-mode marks are not written before its setup has ended.
-class SecondInstance : public StartupCheck {
+// An installer whose setup shows its dialog, takes the foreground back as soon as it is raised and
+// waits for the test's event: what goes on around a run that has not ended yet. Its record is
+// written only at its end.
+class HeldSetup : public StartupCheck {
  protected:
   void TearDown() override {
     if (release_ != nullptr) SetEvent(release_);
     runner::StopInstaller(&first_);
-    if (started_ != nullptr) CloseHandle(started_);
-    if (release_ != nullptr) CloseHandle(release_);
+    for (HANDLE handle : {release_, held_}) {
+      if (handle != nullptr && handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+    }
     StartupCheck::TearDown();
   }
+  // Returns once the setup shows its dialog.
+  void StartAndHold(const wchar_t* arguments) {
+    const std::wstring releaseName = L"portivo-e2e-first-release-" + std::to_wstring(GetCurrentProcessId());
+    ASSERT_NE(nullptr, release_ = CreateEventW(nullptr, TRUE, FALSE, releaseName.c_str()));
+    ASSERT_EQ(runner::kRunnerOk, runner::StartInstaller(Options(arguments, {runner::SetEnv(L"PROBE_WAIT_EVENT", releaseName),
+        runner::SetEnv(L"PROBE_WINDOW_CLASS", L"TSetDialog"), runner::SetEnv(L"PROBE_TAKE_BACK", L"1"),
+        runner::SetEnv(L"PROBE_POST", L"7")}, PORTIVO_PROBE_INSTALLER), &first_));
+    for (int i = 0; i < 6000 && FindWindowW(L"TSetDialog", nullptr) == nullptr; ++i) Sleep(10);
+    ASSERT_NE(nullptr, FindWindowW(L"TSetDialog", nullptr)) << "the first setup never showed its dialog";
+  }
+  // Opens a payload file as a virus scanner would, without delete sharing, lets the setup post
+  // late and end, and returns once it has.
+  void ReleaseHoldingAFile() {
+    held_ = CreateFileW((WorkFolder() + L"data1.cab").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held_);
+    SetEvent(release_);
+    for (int i = 0; i < 6000 && !Exists(RecordPath()); ++i) Sleep(10);
+  }
   runner::RunningInstaller first_;
-  HANDLE started_ = nullptr;
-  HANDLE release_ = nullptr;
+  HANDLE release_ = nullptr, held_ = INVALID_HANDLE_VALUE;
 };
 
-TEST_F(SecondInstance, IsTurnedAwayWhileTheFirstWaitsForItsSetup) {
+// A second installer started meanwhile goes without touching the first one's work folder or
+// starting anything, and a bad port pair still outranks 101. The first one's window is found by
+// its class, as a second instance looks for it; its dialog is raised only once; its work folder
+// cannot be renamed away; its kernel-mode marks wait for its setup's end; and its deletion waits
+// out a file held for a second after that.
+TEST_F(HeldSetup, ASecondInstanceIsTurnedAwayAndTheFirstGoesOnAsIfNothingHadHappened) {
   ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, kKernelServiceKey));
-  const std::wstring tag = std::to_wstring(GetCurrentProcessId());
-  const std::wstring startedName = L"portivo-e2e-first-started-" + tag, releaseName = L"portivo-e2e-first-release-" + tag;
-  started_ = CreateEventW(nullptr, TRUE, FALSE, startedName.c_str());
-  release_ = CreateEventW(nullptr, TRUE, FALSE, releaseName.c_str());
-  ASSERT_TRUE(started_ != nullptr && release_ != nullptr);
-  runner::RunOptions options = Options(L"-s1 -KM -mode2", {runner::SetEnv(L"PROBE_STARTED_EVENT", startedName),
-      runner::SetEnv(L"PROBE_WAIT_EVENT", releaseName), runner::SetEnv(L"PROBE_POST", L"7")}, PORTIVO_PROBE_INSTALLER);
-  const std::wstring firstRecord = records_ / L"first-setup-record.txt";
-  options.env.push_back(runner::SetEnv(L"PROBE_RECORD", firstRecord));
-  ASSERT_EQ(runner::kRunnerOk, runner::StartInstaller(options, &first_));
-  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(started_, 60000)) << "the first setup never started";
+  StartAndHold(L"-s1 -KM -mode2");
   const std::vector<std::wstring> before = ListTree(WorkFolder());
-  ASSERT_FALSE(before.empty()) << "the first installer unpacked nothing";
 
-  struct Row { const wchar_t* arguments; const wchar_t* box; } rows[] = {{L"", kAlreadyRunningText}, {L"-u3", nullptr}};
+  struct Row { const wchar_t* arguments; DWORD code; const wchar_t* box; } rows[] = {
+      {L"", 101, kAlreadyRunningText}, {L"-s1 -QX:COM3 -KD:COM3", 106, nullptr}};
   for (const Row& row : rows) {
     runner::RunReport report = Run(row.arguments, {runner::SetEnv(L"PROBE_POST", L"42")});
     const std::string label = Narrow(row.arguments);
-    EXPECT_EQ(101u, report.exit_code) << label;
+    EXPECT_EQ(row.code, report.exit_code) << label;
     ASSERT_EQ(row.box == nullptr ? 0u : 1u, report.boxes.size()) << label;
     if (row.box != nullptr) EXPECT_EQ(row.box, report.boxes[0].text);
     EXPECT_TRUE(SetupRecord().empty()) << label << ": a second setup ran";
-    EXPECT_TRUE(RemovalLog().empty()) << label << ": the removal programs ran";
     EXPECT_TRUE(ListTree(WorkFolder()) == before) << label << ": the first run's work folder changed";
   }
+  DWORD owner = 0;
+  GetWindowThreadProcessId(FindWindowW(L"Portivo Installer", nullptr), &owner);
+  EXPECT_EQ(first_.report.process_id, owner) << "no window of the installer's class";
+  const std::wstring work = WorkFolder().substr(0, WorkFolder().size() - 1), moved = work + L".moved";
+  EXPECT_FALSE(MoveFileW(work.c_str(), moved.c_str())) << "the work folder was renamed away";
+  MoveFileW(moved.c_str(), work.c_str());
   EXPECT_EQ(runner::kRunnerStillRunning, runner::WatchInstaller(&first_, 0))
       << "the first installer did not wait for its setup";
   EXPECT_FALSE(ReadValue(HKEY_LOCAL_MACHINE, kKernelServiceKey, L"KM").present) << "marked before the setup ended";
 
-  // The first one goes on as if nothing had happened.
-  SetEvent(release_);
+  ReleaseHoldingAFile();
+  Sleep(1000);
+  CloseHandle(std::exchange(held_, INVALID_HANDLE_VALUE));
   ASSERT_EQ(runner::kRunnerOk, runner::WatchInstaller(&first_, 60000));
   EXPECT_EQ(7u, first_.report.exit_code);
-  EXPECT_TRUE(first_.report.boxes.empty());
+  EXPECT_EQ("TSetDialog|1|0", Recorded("window")) << "not raised exactly once";
   EXPECT_EQ(2u, ReadValue(HKEY_LOCAL_MACHINE, kKernelServiceKey, L"CustomerType").AsDword());
   EXPECT_EQ(1u, ReadValue(HKEY_LOCAL_MACHINE, kKernelServiceKey, L"KM").AsDword());
   EXPECT_FALSE(Exists(WorkFolder()));
+}
+
+// A file still held when the deletion's time is up stays behind; the run ends all the same, with
+// the setup's outcome.
+TEST_F(HeldSetup, AFileHeldPastTheDeletionsBoundStaysAndTheRunEnds) {
+  StartAndHold(L"-s1");
+  ReleaseHoldingAFile();
+  EXPECT_EQ(runner::kRunnerOk, runner::WatchInstaller(&first_, kDeleteRetryMs + 7000)) << "still deleting";
+  EXPECT_EQ(7u, first_.report.exit_code);
+  EXPECT_TRUE(Exists(WorkFolder() + L"data1.cab"));
 }
 
 // The kernel-mode marks seen in the registry after a run: an install run started with "-KM" stores

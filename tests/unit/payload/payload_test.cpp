@@ -73,10 +73,15 @@ TEST(FindPayloadDigest, ReadsTheRowOfItsIdAndNoHalfRow) {
   }
 }
 
-// The second file's write stops half-way, as on a disk that fills up during the unpacking.
+// The second file's write stops half-way, as on a disk that fills up during the unpacking; or its
+// close fails, as a write that a network share delays can. No run makes that, so the hook closes
+// the handle itself and the installer's own close fails.
 int g_writes = 0;
 BOOL WINAPI SecondWriteFallsShort(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED) {
   return WriteFile(file, data, ++g_writes < 2 ? size : size / 2, written, nullptr);
+}
+BOOL WINAPI SecondCloseFails(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED) {
+  return WriteFile(file, data, size, written, nullptr) && (++g_writes < 2 || CloseHandle(file));
 }
 
 // Everything is checked before the WorkFolder is made, and a set that did not arrive whole leaves
@@ -86,7 +91,8 @@ TEST(UnpackPayload, OnlyAWholeCheckedSetStays) {
   const PayloadEntry whole[] = {{104, kSetupNameId, 1}, {104, kCleanupLibraryNameId, 1}};
   const PayloadEntry undigested[] = {{104, kSetupNameId, 1}, {105, kCleanupLibraryNameId, 1}};
   struct Row { const PayloadEntry* rows; WriteFileFunction write; bool unpacked; int writes; } rows[] = {
-      {whole, WriteFile, true, 0}, {whole, SecondWriteFallsShort, false, 2}, {undigested, SecondWriteFallsShort, false, 0},
+      {whole, WriteFile, true, 0}, {whole, SecondWriteFallsShort, false, 2}, {whole, SecondCloseFails, false, 2},
+      {undigested, SecondWriteFallsShort, false, 0},
   };
   wchar_t workPath[MAX_PATH];
   ASSERT_TRUE(WorkFolderPath(workPath));
