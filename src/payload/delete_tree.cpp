@@ -24,9 +24,16 @@ bool IsLink(DWORD attributes) {
 // Calls remove until it succeeds, fails for a reason waiting cannot mend, or the deletion's time
 // is up.
 bool RemoveWithRetry(BOOL(WINAPI* remove)(LPCWSTR), const wchar_t* path, DWORD startTick) {
-  SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
+  bool cleared = false;
   while (!remove(path)) {
     const DWORD error = GetLastError();
+    // A read-only entry refuses to go. Its attributes are cleared only then: doing it first for
+    // every entry would cost a call each.
+    if (error == ERROR_ACCESS_DENIED && !cleared) {
+      cleared = true;
+      SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
+      continue;
+    }
     // A file deleted while someone still has it open lingers, so its folder is not empty yet.
     const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
                       error == ERROR_DIR_NOT_EMPTY;

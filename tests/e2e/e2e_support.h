@@ -172,20 +172,13 @@ class InstallerTest : public ::testing::Test {
   static std::vector<std::wstring> LogLines() {
     const std::string bytes = ReadTestFile(LogPath());
     std::vector<std::wstring> lines;
-    if (bytes.size() < 2 || bytes.size() % 2 != 0 || bytes.compare(0, 2, "\xFF\xFE") != 0) {
-      ADD_FAILURE() << "no UTF-16LE log with a byte-order mark";
-      return lines;
-    }
-    const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
-    for (std::size_t at = 0, end; at < text.size(); at = end + 2) {
-      end = text.find(L"\r\n", at);
-      if (end == std::wstring::npos) end = text.size();
-      const std::wstring line = text.substr(at, end - at);
-      SYSTEMTIME t = {};
-      EXPECT_TRUE(line.size() > 24 && swscanf(line.c_str(), L"%4hu-%2hu-%2hu %2hu:%2hu:%2hu.%3hu ", &t.wYear, &t.wMonth,
-                                              &t.wDay, &t.wHour, &t.wMinute, &t.wSecond, &t.wMilliseconds) == 7)
-          << "no time stamp: " << Narrow(line);
-      lines.push_back(line.size() > 24 ? line.substr(24) : line);
+    EXPECT_TRUE(bytes.size() % 2 == 0 && bytes.compare(0, 2, "\xFF\xFE") == 0) << "no UTF-16LE log with a byte-order mark";
+    const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    for (std::size_t at = 1, end; at < text.size() && (end = text.find(L"\r\n", at)) != std::wstring::npos; at = end + 2) {
+      unsigned short t[7];
+      EXPECT_EQ(7, swscanf(text.c_str() + at, L"%4hu-%2hu-%2hu %2hu:%2hu:%2hu.%3hu ", t, t + 1, t + 2, t + 3, t + 4, t + 5, t + 6))
+          << "no time stamp: " << Narrow(text.substr(at, end - at));
+      lines.push_back(end - at > 24 ? text.substr(at + 24, end - at - 24) : L"");
     }
     return lines;
   }

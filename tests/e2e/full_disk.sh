@@ -8,11 +8,18 @@ exe=${*: -1}
 package=${*: -2:1}
 run=("${@:1:$#-2}")
 disk=$(mktemp -d "${TMPDIR:-/tmp}/portivo-disk.XXXXXX")
-pages=$(find "$package" -type f -printf '%s\n' | awk '{ p += int(($1 + 4095) / 4096) } END { print p + 16 }')
+# The pages the install set and the removal set take: the package folder holds both, the removal
+# set's three files by names of their own.
+pages() { find "$package" -type f "$@" -printf '%s\n' | awk '{ p += int(($1 + 4095) / 4096) } END { print p }'; }
+removal=(-name OPESetup32.exe -o -name OPESetup64.exe -o -name QXCOMUSBCLN.dll)
+install_pages=$(pages -not \( "${removal[@]}" \))
+removal_pages=$(pages \( "${removal[@]}" \))
+pages=$((install_pages + removal_pages + 16))
 if ! refused=$(mount -t tmpfs -o "size=$((pages * 4096))" portivo-disk "$disk" 2>&1); then
   rmdir "$disk"
   echo "SKIPPED: a small disk cannot be mounted here: $refused"
   exit 77
 fi
 trap 'umount "$disk" 2>/dev/null || umount -l "$disk"; rmdir "$disk"' EXIT
-PORTIVO_FULL_DISK="Z:${disk//\//\\}" "${run[@]}" "$exe" --gtest_filter='FullDisk.*'
+PORTIVO_FULL_DISK="Z:${disk//\//\\}" PORTIVO_FULL_DISK_PAGES="$install_pages $removal_pages" \
+  "${run[@]}" "$exe" --gtest_filter='FullDisk.*'

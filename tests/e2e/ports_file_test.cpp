@@ -2,6 +2,7 @@
 // registry and released before the setup starts, whole or not at all. Which devices give which
 // lines is the port walks' unit table; here one USB instance and one emulated port reach the setup
 // through a real run.
+#include <cstdio>
 #include <cstdlib>
 
 #include "e2e_support.h"
@@ -55,18 +56,9 @@ class FullDisk : public PortsFile {
     const char* disk = std::getenv("PORTIVO_FULL_DISK");
     if (disk == nullptr) GTEST_SKIP() << "runs from full_disk.sh";
     disk_ = runner::WideFromUtf8(disk);
+    // What the install set's and the removal set's files take, in pages.
+    ASSERT_EQ(2, sscanf(std::getenv("PORTIVO_FULL_DISK_PAGES"), "%lu %lu", &install_, &removal_));
     PortsFile::SetUp();
-  }
-  // The pages a set's files take from the probe package.
-  static ULONGLONG Pages(const PayloadEntry* rows, std::size_t count) {
-    ULONGLONG pages = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-      std::vector<unsigned char> bytes;
-      EXPECT_EQ(runner::kRunnerOk, runner::ReadWholeFile(std::wstring(PORTIVO_PROBE_PACKAGE_DIR) + L"\\" +
-                                                         PayloadRelativePath(rows[i]), &bytes));
-      pages += (bytes.size() + 4095) / 4096;
-    }
-    return pages;
   }
   // Leaves free pages on the disk; false when there were fewer.
   bool LeaveFree(ULONGLONG pages) {
@@ -77,16 +69,16 @@ class FullDisk : public PortsFile {
   }
   std::wstring Filler() const { return disk_ + L"\\filler.bin"; }
   std::wstring disk_;
+  unsigned long install_ = 0, removal_ = 0;
 };
 
 // Every size ends either in 1001 with nothing started and nothing left on the disk, or in a setup
 // that found the whole file; both are seen, so the boundary was hit. A disk too small for the
 // payload fails the install and the removal alike.
 TEST_F(FullDisk, TheSetupNeverStartsWithoutTheWholeFile) {
-  const ULONGLONG install = Pages(InstallSet, kInstallCount), removal = Pages(RemovalSet, kRemovalCount);
   struct Row { const wchar_t* arguments; ULONGLONG freePages; bool fails; } rows[] = {
-      {L"-s1 ", install, false}, {L"-s1 ", install + 1, false}, {L"-s1 ", install + 2, false},
-      {L"-s1 ", install / 2, true}, {L"-u3 ", removal / 2, true},
+      {L"-s1 ", install_, false}, {L"-s1 ", install_ + 1, false}, {L"-s1 ", install_ + 2, false},
+      {L"-s1 ", install_ / 2, true}, {L"-u3 ", removal_ / 2, true},
   };
   int cut = 0, whole = 0;
   for (const Row& row : rows) {

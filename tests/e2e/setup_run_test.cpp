@@ -78,45 +78,41 @@ TEST_F(RunEnd, LastPostedOutcomeBecomesTheExitCodeUnlessTheSetupCrashed) {
 
 using BoxLanguage = RunEnd;
 
-// Run under each user language by its own CTest entry (LANG=...); the plain run is English. A
-// variant without setup.exe (resource 104) is refused before anything is written.
-TEST_F(BoxLanguage, MissingSetupShowsOneOwnerlessStopBoxInTheUsersLanguage) {
-  const std::wstring variant = scratch_ / L"PortivoInstaller.exe";
-  ASSERT_EQ(runner::kRunnerOk, runner::CopyWithRcdata(PORTIVO_PROBE_INSTALLER, variant, 104, nullptr));
-  const std::vector<std::wstring> tempBefore = ListTree(TempFolder());
-  runner::RunReport report = Run(LogSwitch(), {}, variant);
-  EXPECT_EQ(1001u, report.exit_code);
-  EXPECT_EQ("exit code 1001: the installer is damaged: a payload file does not match its digest", LastLogLine());
-  ASSERT_EQ(1u, report.boxes.size());
-  const runner::CapturedBox& box = report.boxes[0];
-  EXPECT_EQ(L"Orvik Portivo Ver.8.70b", box.caption);
-  EXPECT_EQ(std::wstring(UserLanguageCase().installFailedText), box.text) << runner::DescribeBox(box);
-  EXPECT_EQ(runner::kBoxIconHand, box.icon) << runner::BoxIconName(box.icon);
-  EXPECT_EQ(std::vector<int>{IDOK}, box.buttons);
-  EXPECT_FALSE(box.has_owner);
-  EXPECT_TRUE(SetupRecord().empty()) << "something was started";
-  EXPECT_EQ(tempBefore, ListTree(TempFolder())) << "something was written to the temporary folder";
-}
-
-// One byte changed, in a file the setup would only read later, is found all the same.
-TEST_F(RunEnd, QuietRunOfADamagedInstallerShowsNoBoxAndWritesNothing) {
+// A damaged installer is refused before anything is written, and its log names the file: a variant
+// without setup.exe (resource 104) run interactively shows one ownerless stop box in the user's
+// language (each user language has its own CTest entry, LANG=...); one with a byte changed in a
+// file the setup would only read later, run quietly, shows none.
+TEST_F(BoxLanguage, ADamagedInstallerWritesNothingAndSaysWhy) {
   WORD cabinet = 0;
   for (const PayloadEntry& row : InstallSet) {
     if (PayloadRelativePath(row) == L"data1.cab") cabinet = row.resourceId;
   }
-  const std::wstring damaged = scratch_ / L"damaged.exe";
+  const std::wstring missing = scratch_ / L"missing.exe", damaged = scratch_ / L"damaged.exe";
+  ASSERT_EQ(runner::kRunnerOk, runner::CopyWithRcdata(PORTIVO_PROBE_INSTALLER, missing, 104, nullptr));
   ASSERT_TRUE(CopyWithDamagedRcdata(PORTIVO_PROBE_INSTALLER, damaged, cabinet));
-  const std::vector<std::wstring> tempBefore = ListTree(TempFolder());
-  runner::RunReport report = Run(L"-s1 " + LogSwitch(), {}, damaged);
-  EXPECT_EQ(1001u, report.exit_code);
-  const std::vector<std::wstring> log = LogLines();
-  ASSERT_LE(2u, log.size());
-  EXPECT_EQ(0u, Narrow(log[log.size() - 2]).find("payload check: data1.cab (resource " + std::to_string(cabinet) +
-                                                  ") is damaged: expected 3670037 bytes, CRC-32 0x"));
-  EXPECT_EQ("exit code 1001: the installer is damaged: a payload file does not match its digest", Narrow(log.back()));
-  EXPECT_TRUE(report.boxes.empty()) << runner::DescribeBox(report.boxes[0]);
-  EXPECT_TRUE(SetupRecord().empty()) << "something was started";
-  EXPECT_EQ(tempBefore, ListTree(TempFolder())) << "something was written to the temporary folder";
+  struct Row { std::wstring installer, arguments; std::string logLine; } rows[] = {
+      {missing, L"", "payload check: setup.exe (resource 104) is damaged"},
+      {damaged, L"-s1 ", "payload check: data1.cab (resource " + std::to_string(cabinet) + ") is damaged: expected 3670037"},
+  };
+  for (const Row& row : rows) {
+    const std::vector<std::wstring> tempBefore = ListTree(TempFolder());
+    runner::RunReport report = Run(row.arguments + LogSwitch(), {}, row.installer);
+    EXPECT_EQ(1001u, report.exit_code);
+    const std::vector<std::wstring> log = LogLines();
+    ASSERT_LE(2u, log.size());
+    EXPECT_EQ(0u, Narrow(log[log.size() - 2]).find(row.logLine)) << Narrow(log[log.size() - 2]);
+    EXPECT_EQ("exit code 1001: the installer is damaged: a payload file does not match its digest", Narrow(log.back()));
+    EXPECT_TRUE(SetupRecord().empty()) << "something was started";
+    EXPECT_EQ(tempBefore, ListTree(TempFolder())) << "something was written to the temporary folder";
+    ASSERT_EQ(row.arguments.empty() ? 1u : 0u, report.boxes.size());
+    if (report.boxes.empty()) continue;
+    const runner::CapturedBox& box = report.boxes[0];
+    EXPECT_EQ(L"Orvik Portivo Ver.8.70b", box.caption);
+    EXPECT_EQ(std::wstring(UserLanguageCase().installFailedText), box.text) << runner::DescribeBox(box);
+    EXPECT_EQ(runner::kBoxIconHand, box.icon) << runner::BoxIconName(box.icon);
+    EXPECT_EQ(std::vector<int>{IDOK}, box.buttons);
+    EXPECT_FALSE(box.has_owner);
+  }
 }
 
 // The setup goes on for seconds after its dialog was raised and then crashes, which is known only
