@@ -1,5 +1,6 @@
 #include "run/messages.h"
 
+#include "run/dll_search.h"
 #include "run/result_codes.h"
 
 const wchar_t kBoxCaption[] = L"Orvik Portivo Ver.8.70b";
@@ -64,5 +65,8 @@ const wchar_t* MessageForCode(const MessageSet& messages, int code) {
 }
 
 void ShowRunError(const MessageSet& messages, int code) {
+  // The common controls serve the box alone. Loading them costs a run under Wine a fifth of its
+  // time, so a run that shows no box never does.
+  InitCommonControlsFromSystem();
   MessageBoxW(nullptr, MessageForCode(messages, code), kBoxCaption, MB_OK | MB_ICONERROR);
 }

@@ -16,7 +16,6 @@
 #include "payload/work_folder.h"
 #include "ports/ports_file.h"
 #include "run/command_line.h"
-#include "run/dll_search.h"
 #include "run/hidden_window.h"
 #include "run/messages.h"
 #include "run/result_codes.h"
@@ -238,7 +237,6 @@ int LogEnd(const RunState& run, int exitCode) {
 
 // commandLine is the installer's line without the log's switch; fullLine is the line as received.
 int Run(RunState& run, HINSTANCE instance, const wchar_t* fullLine, const wchar_t* commandLine) {
-  InitCommonControlsFromSystem();
   run.messages = SelectMessageSet();
   run.switches = ParseRunSwitches(commandLine, UserLanguageId());
   LogStart(fullLine, run.switches);
