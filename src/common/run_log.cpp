@@ -2,6 +2,8 @@
 
 #include <stdarg.h>
 
+#include "common/bounded_text.h"
+
 namespace {
 
 HANDLE g_log = INVALID_HANDLE_VALUE;
@@ -22,8 +24,8 @@ void WriteUnits(const wchar_t* units, std::size_t count) {
   if (!WriteFile(g_log, units, bytes, &written, nullptr) || written != bytes) GiveUp();
 }
 
-// value in decimal, at least width digits, into at (room for 11). 32 bits only: 64-bit division
-// would import a helper from the compiler's runtime library.
+// value in decimal, unsigned and at least width digits, into at (room for 11). 32 bits only: 64-bit
+// division would import a helper from the compiler's runtime library.
 wchar_t* PutDigits(wchar_t* at, unsigned long value, int width) {
   wchar_t reversed[12];
   int count = 0;
@@ -46,12 +48,9 @@ void Convert(char conversion, va_list& arguments, wchar_t* text, const wchar_t**
     case 'a':
       if (MultiByteToWideChar(CP_ACP, 0, va_arg(arguments, const char*), -1, text, 320) == 0) text[0] = L'\0';
       break;
-    case 'd': {
-      const int value = va_arg(arguments, int);
-      if (value < 0) *text++ = L'-';
-      PutDigits(text, value < 0 ? 0 - static_cast<unsigned long>(value) : static_cast<unsigned long>(value), 1);
+    case 'd':
+      FormatDecimal(va_arg(arguments, int), text, 320);
       break;
-    }
     case 'u':
       PutDigits(text, va_arg(arguments, unsigned long), 1);
       break;
