@@ -28,7 +28,7 @@ DWORD ExtractPayloadFile(WORD resourceId, const wchar_t* fileName, const wchar_t
   if (locked != 0) return locked;
   if (resourceSize != nullptr) *resourceSize = size;
 
-  HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
   if (file == INVALID_HANDLE_VALUE) return GetLastError();
   DWORD written = 0;

@@ -26,3 +26,9 @@ bool BuildWorkFolderSecurity(FolderSecurity& s) {
          // An owner of the user's own would keep the right to rewrite the permissions.
          SetSecurityDescriptorOwner(&s.descriptor, s.administrators, FALSE);
 }
+
+bool BuildPackageFolderSecurity(FolderSecurity& s) {
+  return BuildWorkFolderSecurity(s) && MakeSid(s.users, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_USERS) &&
+         AddAccessAllowedAceEx(reinterpret_cast<PACL>(s.acl), ACL_REVISION, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE,
+                               FILE_GENERIC_READ | FILE_GENERIC_EXECUTE, s.users);
+}

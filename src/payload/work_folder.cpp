@@ -33,6 +33,8 @@ void GetTempBase(wchar_t (&base)[MAX_PATH]) {
   BoundedCopy(base, MAX_PATH, TempBaseFrom(temp, windows));
 }
 
+}  // namespace
+
 // The folder is made and opened in one step, so there is no moment at which somebody else's
 // folder could be opened in its place. Windows 2000 has the call, though not in kernel32.
 LONG CreateGuardedFolder(const wchar_t* name, SECURITY_DESCRIPTOR* security, HANDLE* guard) {
@@ -60,6 +62,8 @@ LONG CreateGuardedFolder(const wchar_t* name, SECURITY_DESCRIPTOR* security, HAN
                 FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ | FILE_SHARE_WRITE, kFileCreate,
                 kDirectoryFile | kSynchronousIo, nullptr, 0);
 }
+
+namespace {
 
 // False when a link stands at the name. Otherwise whatever is there is renamed aside (which takes
 // the links inside along and leaves their targets alone) and deleted as far as it goes; what

@@ -12,14 +12,15 @@ bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
 }  // namespace
 
-bool SplitLogSwitch(const wchar_t* commandLine, wchar_t* rest, std::size_t restCapacity, wchar_t* path,
-                    std::size_t pathCapacity) {
+bool SplitPathSwitch(const wchar_t* commandLine, const PathSwitch& name, wchar_t* rest, std::size_t restCapacity,
+                     wchar_t* path, std::size_t pathCapacity, bool* found) {
   path[0] = L'\0';
   if (commandLine == nullptr) commandLine = L"";
-  const wchar_t* start = wcsstr(commandLine, L"-log:");
-  if (start == nullptr) start = wcsstr(commandLine, L"-LOG:");
+  const wchar_t* start = wcsstr(commandLine, name.lower);
+  if (start == nullptr) start = wcsstr(commandLine, name.upper);
+  if (found != nullptr) *found = start != nullptr;
   if (start == nullptr) return BoundedCopy(rest, restCapacity, commandLine);
-  const wchar_t* from = start + 5;
+  const wchar_t* from = start + BoundedLength(name.lower, 16);
   const wchar_t* to = from;
   const wchar_t* end;
   if (*from == L'"') {
@@ -32,7 +33,7 @@ bool SplitLogSwitch(const wchar_t* commandLine, wchar_t* rest, std::size_t restC
     }
     end = to;
   }
-  // A path that does not fit gives no log; it is still taken out of the line.
+  // A path that does not fit is given as none; it is still taken out of the line.
   if (!BoundedCopyPart(path, pathCapacity, from, static_cast<std::size_t>(to - from))) path[0] = L'\0';
   while (IsBlank(*end)) ++end;
   if (*end == L'\0') {

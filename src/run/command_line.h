@@ -24,14 +24,22 @@ struct RequestedPorts {
 // The longest command line Windows passes, terminator included.
 constexpr std::size_t kCommandLineCapacity = 32768;
 
-// Takes the run log's switch out of the command line: "-log:" (or "-LOG:") and its path, which runs
-// to the next blank or, when it starts with a double quote, to the next one; with it go the blanks
-// after it, or, at the end of the line, those before it. rest gets the line without it, for every
-// other switch and for the setup, so that a log path such as C:\logs\x-s1.log switches nothing.
-// path gets the log's path, empty without the switch or when it does not fit. False when rest
-// does not fit.
-bool SplitLogSwitch(const wchar_t* commandLine, wchar_t* rest, std::size_t restCapacity, wchar_t* path,
-                    std::size_t pathCapacity);
+// A switch that names a path, in its two spellings, such as "-log:" and "-LOG:".
+struct PathSwitch {
+  const wchar_t* lower;
+  const wchar_t* upper;
+};
+constexpr PathSwitch kLogSwitch = {L"-log:", L"-LOG:"};
+constexpr PathSwitch kExtractSwitch = {L"-extract:", L"-EXTRACT:"};
+
+// Takes a path switch out of the command line: the switch and its path, which runs to the next
+// blank or, when it starts with a double quote, to the next one; with it go the blanks after it,
+// or, at the end of the line, those before it. rest gets the line without it, for every other
+// switch and for the setup, so that a path such as C:\logs\x-s1.log switches nothing. path gets
+// the path, empty without the switch or when it does not fit; found, when given, whether the switch
+// stands on the line at all. False when rest does not fit.
+bool SplitPathSwitch(const wchar_t* commandLine, const PathSwitch& name, wchar_t* rest, std::size_t restCapacity,
+                     wchar_t* path, std::size_t pathCapacity, bool* found = nullptr);
 
 // languageId decides the quiet language switch; the run passes GetUserDefaultLangID().
 RunSwitches ParseRunSwitches(const wchar_t* commandLine, LANGID languageId);

@@ -13,5 +13,6 @@ enum ResultCodeValue : int {
   kResultInstallFailed = 1001,   // the hidden window could not be made; the payload is damaged or
                                  // could not be written; PORTS.dat is not whole; the program to
                                  // start was missing, or failed (exit code 2, or it crashed); the
-                                 // clean-up library did not run; the kernel-mode marks were refused
+                                 // clean-up library did not run; the kernel-mode marks were refused;
+                                 // an extraction failed
 };

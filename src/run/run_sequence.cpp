@@ -11,6 +11,7 @@
 #include "payload/catalogue.h"
 #include "payload/delete_tree.h"
 #include "payload/leftover_folders.h"
+#include "payload/package_folder.h"
 #include "payload/program_path.h"
 #include "payload/removal_choice.h"
 #include "payload/work_folder.h"
@@ -55,13 +56,18 @@ const char* LanguageName(UiLanguage language) {
   }
 }
 
-void LogStart(const wchar_t* commandLine, const RunSwitches& switches) {
+void LogIdentity(const wchar_t* commandLine) {
   if (!RunLogOn()) return;
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   self[MAX_PATH - 1] = L'\0';
   Log("Portivo Installer " PORTIVO_VERSION_TEXT ", %s", self);
   Log("command line: %s", commandLine);
+}
+
+void LogStart(const wchar_t* commandLine, const RunSwitches& switches) {
+  LogIdentity(commandLine);
+  if (!RunLogOn()) return;
   const LANGID language = UserLanguageId();
   static const char* const kModes[] = {"interactive install", "quiet install", "quiet uninstall", "removal"};
   Log("user language %x: %a messages; %a, %a mode", static_cast<DWORD>(language), LanguageName(LanguageForId(language)),
@@ -212,6 +218,30 @@ void RunRemovalPath(RunState& run) {
   RemoveLeftoverFolders();
 }
 
+// Extraction installs nothing, so the checks that guard an install do not apply, and every other
+// switch on the line is ignored: a script that adds -extract: to its usual line gets the files and
+// nothing else. It reads no registry, makes no window, mutex or work folder and shows no box.
+int RunExtraction(RunState& run, const wchar_t* commandLine, const wchar_t* folder) {
+  LogIdentity(commandLine);
+  Log("extracting the package; every other switch is ignored");
+  // The folder's descriptor and its one-step creation need Windows 2000.
+  if (CheckWindowsVersion() != kResultSuccess) {
+    Fail(run, kResultInstallFailed, "Windows is older than Windows 2000");
+  } else if (folder[0] == L'\0') {
+    Fail(run, kResultInstallFailed, "no folder follows -extract:, or it is longer than 259 characters");
+  } else {
+    const UnpackResult written = WritePackageFolder(folder);
+    if (written == kWorkFolderNotOurs) {
+      Fail(run, kResultInstallFailed, "the folder to extract into could not be made anew");
+    } else if (written != kUnpacked) {
+      FailUnpacking(run, written);
+    } else {
+      run.cause = "the package was written whole";
+    }
+  }
+  return run.resultCode;
+}
+
 int FinishRun(RunState& run) {
   if (run.resultCode != kResultSuccess) {
     // The setup's outcome and end messages are still queued; the box's own loop would dispatch
@@ -261,12 +291,20 @@ int Run(RunState& run, HINSTANCE instance, const wchar_t* fullLine, const wchar_
 }  // namespace
 
 int RunInstaller(HINSTANCE instance, const wchar_t* commandLine) {
-  // The log's switch is for this installer alone: every other switch, and the setup, get the line
-  // without it. The buffer holds the longest line Windows passes.
+  // The log's and the extraction's switches are for this installer alone: every other switch, and
+  // the setup, get the line without them. Neither path can hide the other switch, since no colon
+  // stands in a path but after its drive. The buffers hold the longest line Windows passes.
+  wchar_t withoutLog[kCommandLineCapacity];
   wchar_t switchLine[kCommandLineCapacity];
   wchar_t logPath[MAX_PATH];
-  if (!SplitLogSwitch(commandLine, switchLine, kCommandLineCapacity, logPath, MAX_PATH)) return kResultInstallFailed;
+  wchar_t extractFolder[MAX_PATH];
+  bool extract = false;
+  if (!SplitPathSwitch(commandLine, kLogSwitch, withoutLog, kCommandLineCapacity, logPath, MAX_PATH) ||
+      !SplitPathSwitch(withoutLog, kExtractSwitch, switchLine, kCommandLineCapacity, extractFolder, MAX_PATH, &extract)) {
+    return kResultInstallFailed;
+  }
   if (logPath[0] != L'\0') OpenRunLog(logPath);
   RunState run;
-  return LogEnd(run, Run(run, instance, commandLine, switchLine));
+  return LogEnd(run, extract ? RunExtraction(run, commandLine, extractFolder)
+                             : Run(run, instance, commandLine, switchLine));
 }

@@ -40,14 +40,21 @@ TEST(WorkFolder, PathsTable) {
 
 // Wine neither stores nor enforces descriptors on files, so the descriptor itself is checked:
 // owner, the protected flag, and each entry with its trustee, rights and inheritance.
+// An extracted package is used elevated, so only administrators may change it; Users may read it.
 TEST(WorkFolder, SecurityGivesSystemAndAdministratorsAloneFullControl) {
-  FolderSecurity security;
-  ASSERT_TRUE(BuildWorkFolderSecurity(security));
-  wchar_t* text = nullptr;
-  ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorW(
-      &security.descriptor, SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &text, nullptr));
-  EXPECT_STREQ(L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", text);
-  LocalFree(text);
+  struct Row { bool (*build)(FolderSecurity&); const wchar_t* sddl; } rows[] = {
+      {[](FolderSecurity& s) { return BuildWorkFolderSecurity(s); }, L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)"},
+      {BuildPackageFolderSecurity, L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"},
+  };
+  for (const Row& row : rows) {
+    FolderSecurity security;
+    ASSERT_TRUE(row.build(security));
+    wchar_t* text = nullptr;
+    ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorW(
+        &security.descriptor, SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &text, nullptr));
+    EXPECT_STREQ(row.sddl, text);
+    LocalFree(text);
+  }
 }
 
 // Read-only entries go too; entries with a leading dot stay and keep their folder.

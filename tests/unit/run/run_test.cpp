@@ -39,23 +39,31 @@ TEST(CommandLine, RunSwitchesTable) {
   }
 }
 
-TEST(CommandLine, LogSwitchIsTakenOutWithItsPath) {
+// The extraction's switch is taken out as the log's is; without it, or without its folder, the
+// difference between an install and an extraction lies in found.
+TEST(CommandLine, PathSwitchesAreTakenOutWithTheirPaths) {
   const std::wstring longPath(MAX_PATH, L'a');
-  struct Row { std::wstring commandLine; const wchar_t* rest; std::wstring path; } rows[] = {
+  struct Row { std::wstring commandLine; const wchar_t* rest; std::wstring path; bool extract = false, found = true; } rows[] = {
       {L"-s1 -log:C:\\l.txt  -KM", L"-s1 -KM", L"C:\\l.txt"},
       {L"-LOG:\"C:\\Deploy Logs\\p.log\" -s1", L"-s1", L"C:\\Deploy Logs\\p.log"},
       {L"-s1  -log:C:\\logs\\x-u3.log", L"-s1", L"C:\\logs\\x-u3.log"},  // at the end, the blanks before it go
       {L"-s1 -log:\"C:\\no end", L"-s1", L"C:\\no end"},
       {L"-s1 -log: -u1", L"-s1 -u1", L""},
       {L"-log:" + longPath + L" -s1", L"-s1", L""},  // too long for a path: no log, and still taken out
-      {L"-s1 -Log:x", L"-s1 -Log:x", L""},
+      {L"-s1 -Log:x", L"-s1 -Log:x", L"", false, false},
+      {L"-u3 -EXTRACT:\"D:\\Driver Files\" -KM", L"-u3 -KM", L"D:\\Driver Files", true},
+      {L"-s1 -extract:", L"-s1", L"", true},
+      {L"-s1 -Extract:x", L"-s1 -Extract:x", L"", true, false},
   };
   for (const Row& row : rows) {
     wchar_t rest[64];
     wchar_t path[MAX_PATH];
-    EXPECT_TRUE(SplitLogSwitch(row.commandLine.c_str(), rest, 64, path, MAX_PATH));
+    bool found = !row.found;
+    EXPECT_TRUE(SplitPathSwitch(row.commandLine.c_str(), row.extract ? kExtractSwitch : kLogSwitch, rest, 64, path,
+                                MAX_PATH, &found));
     EXPECT_EQ(std::wstring(row.rest), rest) << row.commandLine;
     EXPECT_EQ(row.path, path) << row.commandLine;
+    EXPECT_EQ(row.found, found) << row.commandLine;
   }
 }
 
