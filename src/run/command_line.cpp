@@ -23,8 +23,12 @@ bool SplitPathSwitch(const wchar_t* commandLine, const PathSwitch& name, wchar_t
   const wchar_t* from = start + BoundedLength(name.lower, 16);
   const wchar_t* to = from;
   const wchar_t* end;
-  if (*from == L'"') {
-    ++from;
+  // The path is quoted after the colon, or the whole switch is, as the command prompt quotes an
+  // argument with blanks.
+  const bool wholeQuoted = start > commandLine && start[-1] == L'"';
+  if (wholeQuoted) --start;
+  if (*from == L'"' || wholeQuoted) {
+    if (!wholeQuoted) ++from;
     for (to = from; *to != L'\0' && *to != L'"'; ++to) {
     }
     end = *to == L'"' ? to + 1 : to;

@@ -89,6 +89,12 @@ TEST_F(PreparedWorkFolder, ALogPathThatIsALinkIsNotWrittenThrough) {
   EXPECT_EQ(8u, report.exit_code);
 }
 
+// An extraction onto a link to a folder: refused, and the script checks that nothing behind it changed.
+TEST_F(PreparedWorkFolder, AnExtractionOntoALinkIsRefused) {
+  EXPECT_EQ(1001u, Run(L"-extract:" + runner::WideFromUtf8(std::getenv("PORTIVO_PREPARED_EXTRACT")) + L" " + LogSwitch()).exit_code);
+  EXPECT_EQ("exit code 1001: the folder to extract into could not be made anew", LastLogLine());
+}
+
 // The name itself a link to a folder: refused before anything is written or started.
 TEST_F(PreparedWorkFolder, LinkAtTheNameIsRefused) {
   runner::RunReport report = Run(L"-s1", {runner::SetEnv(L"PROBE_POST", L"8")});

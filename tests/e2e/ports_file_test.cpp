@@ -74,11 +74,11 @@ class FullDisk : public PortsFile {
 
 // Every size ends either in 1001 with nothing started and nothing left on the disk, or in a setup
 // that found the whole file; both are seen, so the boundary was hit. A disk too small for the
-// payload fails the install and the removal alike.
+// payload fails the install, the removal and an extraction (the whole package) alike.
 TEST_F(FullDisk, TheSetupNeverStartsWithoutTheWholeFile) {
-  struct Row { const wchar_t* arguments; ULONGLONG freePages; bool fails; } rows[] = {
+  struct Row { std::wstring arguments; ULONGLONG freePages; bool fails; } rows[] = {
       {L"-s1 ", install_, false}, {L"-s1 ", install_ + 1, false}, {L"-s1 ", install_ + 2, false},
-      {L"-s1 ", install_ / 2, true}, {L"-u3 ", removal_ / 2, true},
+      {L"-s1 ", install_ / 2, true}, {L"-u3 ", removal_ / 2, true}, {L"-extract:" + disk_ + L"\\package ", install_, true},
   };
   int cut = 0, whole = 0;
   for (const Row& row : rows) {

@@ -1,5 +1,5 @@
 #!/bin/bash
-# Plants links in and at the work folder's name from the Unix side (Wine cannot make them), runs
+# Plants links in and at the work folder's name, and at an extraction folder's, from the Unix side (Wine cannot make them), runs
 # the PreparedWorkFolder cases against each, and checks from outside that nothing behind the links
 # was written, moved or deleted.
 # Usage: prepared_work_folder.sh <wine-run command...> <e2e_tests.exe>
@@ -41,6 +41,11 @@ for link in hard folder; do
     --gtest_filter=PreparedWorkFolder.ALogPathThatIsALinkIsNotWrittenThrough || status=1
   check "a $link link at the log's path"
 done
+
+ln -s "$outside/folder" "$logs/package"
+PORTIVO_PREPARED=1 PORTIVO_PREPARED_EXTRACT="Z:${logs//\//\\}\\package" "${run[@]}" "$exe" \
+  --gtest_filter=PreparedWorkFolder.AnExtractionOntoALinkIsRefused || status=1
+check "a link at the extraction folder's name"
 
 clear
 ln -s "$outside/folder" "$work"

@@ -39,8 +39,8 @@ TEST(CommandLine, RunSwitchesTable) {
   }
 }
 
-// The extraction's switch is taken out as the log's is; without it, or without its folder, the
-// difference between an install and an extraction lies in found.
+// The extraction's switch is taken out as the log's is; found tells an extraction without a usable
+// folder from an install.
 TEST(CommandLine, PathSwitchesAreTakenOutWithTheirPaths) {
   const std::wstring longPath(MAX_PATH, L'a');
   struct Row { std::wstring commandLine; const wchar_t* rest; std::wstring path; bool extract = false, found = true; } rows[] = {
@@ -52,6 +52,7 @@ TEST(CommandLine, PathSwitchesAreTakenOutWithTheirPaths) {
       {L"-log:" + longPath + L" -s1", L"-s1", L""},  // too long for a path: no log, and still taken out
       {L"-s1 -Log:x", L"-s1 -Log:x", L"", false, false},
       {L"-u3 -EXTRACT:\"D:\\Driver Files\" -KM", L"-u3 -KM", L"D:\\Driver Files", true},
+      {L"-s1 \"-log:C:\\Deploy Logs\\p.log\" -KM", L"-s1 -KM", L"C:\\Deploy Logs\\p.log"},  // as cmd quotes it
       {L"-s1 -extract:", L"-s1", L"", true},
       {L"-s1 -Extract:x", L"-s1 -Extract:x", L"", true, false},
   };
