@@ -218,6 +218,29 @@ void RunRemovalPath(RunState& run) {
   RemoveLeftoverFolders();
 }
 
+int FinishRun(RunState& run) {
+  if (run.resultCode != kResultSuccess) {
+    // The setup's outcome and end messages are still queued; the box's own loop would dispatch
+    // them and the quit they request would close the box before anyone read it.
+    DiscardQueuedResults(run.window);
+    ShowErrorIfInteractive(run);
+    DestroyWindow(run.window);
+    return run.resultCode;
+  }
+  // The setup posted while we blocked in the wait, so its outcome is read from the queue now.
+  RunMessageLoop();
+  return static_cast<int>(ChildResult());
+}
+
+int LogEnd(const RunState& run, int exitCode) {
+  if (run.childExit != 0) {
+    Log("exit code %d: %a (exit code %x)", exitCode, run.cause, run.childExit);
+  } else {
+    Log("exit code %d: %a", exitCode, run.cause);
+  }
+  return exitCode;
+}
+
 // Extraction installs nothing, so the checks that guard an install do not apply, and every other
 // switch on the line is ignored: a script that adds -extract: to its usual line gets the files and
 // nothing else. It reads no registry, makes no window, mutex or work folder and shows no box.
@@ -240,29 +263,6 @@ int RunExtraction(RunState& run, const wchar_t* commandLine, const wchar_t* fold
     }
   }
   return run.resultCode;
-}
-
-int FinishRun(RunState& run) {
-  if (run.resultCode != kResultSuccess) {
-    // The setup's outcome and end messages are still queued; the box's own loop would dispatch
-    // them and the quit they request would close the box before anyone read it.
-    DiscardQueuedResults(run.window);
-    ShowErrorIfInteractive(run);
-    DestroyWindow(run.window);
-    return run.resultCode;
-  }
-  // The setup posted while we blocked in the wait, so its outcome is read from the queue now.
-  RunMessageLoop();
-  return static_cast<int>(ChildResult());
-}
-
-int LogEnd(const RunState& run, int exitCode) {
-  if (run.childExit != 0) {
-    Log("exit code %d: %a (exit code %x)", exitCode, run.cause, run.childExit);
-  } else {
-    Log("exit code %d: %a", exitCode, run.cause);
-  }
-  return exitCode;
 }
 
 // commandLine is the installer's line without the log's switch; fullLine is the line as received.
