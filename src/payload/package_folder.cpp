@@ -31,6 +31,7 @@ UnpackResult WritePackageFolder(const wchar_t* folder) {
   if (!VerifyPayload(kInstallPayload) || !VerifyPayload(kRemovalPayload)) return kPayloadDamaged;
   wchar_t name[MAX_PATH];
   WorkFolder package;
+  package.guard = INVALID_HANDLE_VALUE;
   FolderSecurity security;
   if (!PackagePaths(folder, name, package) || !BuildPackageFolderSecurity(security)) {
     Log("the folder %s cannot be made: its name is too long", folder);
