@@ -13,12 +13,9 @@ shift 5
 extracted=$folder-package
 rm -rf "$folder" "$extracted"
 mkdir -p "$(dirname "$folder")"
-if [ "${PORTIVO_ARCH:-i686}" = i686 ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
-  echo "the i686 installer cannot run here: rebuilt around the package folder, not an extraction"
-else
-  "$@" "$reference" "-extract:Z:${extracted//\//\\}" || { echo "the extraction failed: exit code $?"; exit 1; }
-  diff -r "$package" "$extracted" || { echo "the extraction is not the package folder"; exit 1; }
-  package=$extracted
+if [ "${PORTIVO_ARCH:-i686}" = x86_64 ] || /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  "$@" "$reference" "-extract:Z:${extracted//\//\\}" && diff -r "$package" "$extracted" && package=$extracted ||
+    { echo "the extraction failed (exit code $?) or is not the package folder"; exit 1; }
 fi
 "$cmake" -S "$source" -B "$folder" -DPORTIVO_INSTALLER_ONLY=ON "-DPORTIVO_PACKAGE_DIR=$package" \
   "-DPORTIVO_ARCH=${PORTIVO_ARCH:-i686}" >/dev/null
@@ -28,4 +25,4 @@ if ! cmp "$reference" "$folder/PortivoInstaller.exe"; then
   cmp -l "$reference" "$folder/PortivoInstaller.exe" | head -20
   exit 1
 fi
-echo "rebuilt installer identical to $reference, from $package"
+echo "rebuilt installer identical to $reference, around $package"

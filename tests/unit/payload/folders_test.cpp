@@ -42,17 +42,13 @@ TEST(WorkFolder, PathsTable) {
 // owner, the protected flag, and each entry with its trustee, rights and inheritance.
 // An extracted package is used elevated, so only administrators may change it; Users may read it.
 TEST(WorkFolder, SecurityGivesSystemAndAdministratorsAloneFullControl) {
-  struct Row { bool (*build)(FolderSecurity&); const wchar_t* sddl; } rows[] = {
-      {[](FolderSecurity& s) { return BuildWorkFolderSecurity(s); }, L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)"},
-      {BuildPackageFolderSecurity, L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"},
-  };
-  for (const Row& row : rows) {
-    FolderSecurity security;
-    ASSERT_TRUE(row.build(security));
+  FolderSecurity work, package;
+  ASSERT_TRUE(BuildWorkFolderSecurity(work) && BuildPackageFolderSecurity(package));
+  for (FolderSecurity* security : {&work, &package}) {
     wchar_t* text = nullptr;
     ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorW(
-        &security.descriptor, SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &text, nullptr));
-    EXPECT_STREQ(row.sddl, text);
+        &security->descriptor, SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &text, nullptr));
+    EXPECT_EQ(std::wstring(L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)") + (security == &package ? L"(A;OICI;0x1200a9;;;BU)" : L""), text);
     LocalFree(text);
   }
 }
