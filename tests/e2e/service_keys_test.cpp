@@ -64,6 +64,49 @@ TEST_F(StartupCheck, RefusedRunsGetTheirCodeAndTheirBox) {
   }
 }
 
+// A deployment tool runs the installer as SYSTEM on a window station that is not visible, where a
+// box would wait until the tool kills the run. Such a station is made here for real; every run on
+// it must end by itself with its exit code, the log saying what was not shown or what will wait.
+TEST_F(StartupCheck, OnAWindowStationNobodySeesNothingWaitsForABox) {
+  const HWINSTA own = GetProcessWindowStation();
+  const HWINSTA station = CreateWindowStationW(L"PortivoUnseen", 0, WINSTA_ALL_ACCESS, nullptr);
+  ASSERT_NE(nullptr, station);
+  USEROBJECTFLAGS flags = {};
+  ASSERT_TRUE(GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, nullptr));
+  ASSERT_EQ(0, flags.dwFlags & WSF_VISIBLE) << "the bench's station is visible";
+  ASSERT_TRUE(SetProcessWindowStation(station));
+  const HDESK desktop = CreateDesktopW(L"Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+  ASSERT_TRUE(SetProcessWindowStation(own));
+  ASSERT_NE(nullptr, desktop);
+  struct Row { const wchar_t* serviceKey; const wchar_t* arguments; const wchar_t* setupExit; DWORD code; const wchar_t* logged; } rows[] = {
+      {kEmulatorServiceKey, L"-s1 -KM", L"0", 103, L"the box \"Orvik Portivo with different operation mode"},
+      {kEmulatorServiceKey, L"-u3 -KM", L"0", 103, L"the box \"Orvik Portivo with different operation mode"},
+      {nullptr, L"", L"2", 1001, L"the box \"Installation failed.\" was not shown: this window station is not visible"},
+      {nullptr, L"", L"0", 42, L"no quiet switch on a window station nobody sees: the setup's own dialog will wait"},
+      {nullptr, L"-s1", L"0", 42, L"exit code 42"},
+  };
+  for (const Row& row : rows) {
+    const std::string label = Narrow(row.arguments) + " exit " + Narrow(row.setupExit);
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kEmulatorServiceKey);
+    if (row.serviceKey) ASSERT_TRUE(SetDword(HKEY_LOCAL_MACHINE, row.serviceKey, L"KM", 0));
+    DeleteFileW(RecordPath().c_str());
+    DeleteFileW(LogPath().c_str());
+    runner::RunOptions options = Options(std::wstring(row.arguments) + L" " + LogSwitch(),
+        {runner::SetEnv(L"PROBE_POST", L"42"), runner::SetEnv(L"PROBE_EXIT", row.setupExit)}, PORTIVO_PROBE_INSTALLER);
+    options.desktop = L"PortivoUnseen\\Default";
+    options.timeout_ms = 20000;
+    runner::RunReport report;
+    ASSERT_EQ(runner::kRunnerOk, runner::RunInstaller(options, &report)) << label << ": still waiting after 20 s";
+    EXPECT_EQ(row.code, report.exit_code) << label;
+    EXPECT_EQ(row.code != 103, !SetupRecord().empty()) << label;
+    bool logged = false;
+    for (const std::wstring& line : LogLines()) logged = logged || line.find(row.logged) != std::wstring::npos;
+    EXPECT_TRUE(logged) << label << ": " << Narrow(row.logged) << " not in the log, whose last line is " << LastLogLine();
+  }
+  CloseDesktop(desktop);
+  CloseWindowStation(station);
+}
+
 // An installer whose setup shows its dialog, takes the foreground back as soon as it is raised and
 // waits for the test's event: what goes on around a run that has not ended yet. Its record is
 // written only at its end.
