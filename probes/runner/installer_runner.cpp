@@ -293,6 +293,8 @@ int StartInstaller(const RunOptions& options, RunningInstaller* running) {
   running->job = CreateJobObjectW(nullptr, nullptr);
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
+  std::wstring desktop = options.desktop;
+  if (!desktop.empty()) startup.lpDesktop = &desktop[0];
   PROCESS_INFORMATION info = {};
   DWORD flags = CREATE_UNICODE_ENVIRONMENT | (running->job != nullptr ? CREATE_SUSPENDED : 0);
   if (!CreateProcessW(options.exe_path.c_str(), command.data(), nullptr, nullptr, FALSE, flags,

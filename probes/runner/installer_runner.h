@@ -45,6 +45,8 @@ struct RunOptions {
   std::wstring arguments;          // the text after `"<exe_path>" `; empty: no blank follows
   std::vector<EnvChange> env;      // applied in order over the runner's own environment
   std::wstring current_folder;     // empty: the runner's own
+  std::wstring desktop;            // "<station>\\<desktop>" to start on; empty: the runner's own.
+                                   // Boxes on another window station are not seen or answered.
   DWORD timeout_ms = 120000;       // RunInstaller only
   DWORD dismiss_after_ms = 300;    // how long each box stays before the runner answers it
   bool dismiss_boxes = true;       // false: boxes are recorded but left for the test to answer

@@ -22,17 +22,6 @@ constexpr ULONG kCaseInsensitive = 0x40;          // OBJ_CASE_INSENSITIVE
 using NtCreateFileFunction = LONG(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
                                           PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
 
-void GetTempBase(wchar_t (&base)[MAX_PATH]) {
-  wchar_t temp[MAX_PATH] = {};
-  wchar_t windows[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, temp);
-  GetWindowsDirectoryW(windows, MAX_PATH);
-  // A path that filled the buffer is not terminated; treat it as no temporary folder at all.
-  temp[MAX_PATH - 1] = L'\0';
-  windows[MAX_PATH - 1] = L'\0';
-  BoundedCopy(base, MAX_PATH, TempBaseFrom(temp, windows));
-}
-
 }  // namespace
 
 // The folder is made and opened in one step, so there is no moment at which somebody else's
@@ -107,8 +96,25 @@ const wchar_t* TempBaseFrom(const wchar_t* tempPath, const wchar_t* windowsPath)
   return lstrcmpW(tempPath, windowsPath) == 0 ? L"" : tempPath;
 }
 
+void TempBase(TempPathFunction tempPath2, wchar_t (&base)[MAX_PATH]) {
+  wchar_t temp[MAX_PATH] = {};
+  wchar_t windows[MAX_PATH] = {};
+  (tempPath2 != nullptr ? tempPath2 : GetTempPathW)(MAX_PATH, temp);
+  GetWindowsDirectoryW(windows, MAX_PATH);
+  // A path that filled the buffer is not terminated; treat it as no temporary folder at all.
+  temp[MAX_PATH - 1] = L'\0';
+  windows[MAX_PATH - 1] = L'\0';
+  BoundedCopy(base, MAX_PATH, TempBaseFrom(temp, windows));
+}
+
 bool WorkFolderPath(wchar_t (&path)[MAX_PATH]) {
-  GetTempBase(path);
+  // For SYSTEM, GetTempPath2W gives %SystemRoot%\SystemTemp, which only SYSTEM and administrators
+  // may enter, where GetTempPathW gives a folder every user may create folders in. Windows 11,
+  // Server 2022 and updated Windows 10 have it; for other accounts both give the same.
+  const HMODULE kernel = GetModuleHandleW(L"kernel32");
+  TempBase(reinterpret_cast<TempPathFunction>(
+               reinterpret_cast<void*>(kernel != nullptr ? GetProcAddress(kernel, "GetTempPath2W") : nullptr)),
+           path);
   wchar_t name[MAX_PATH];
   return LoadTableString(kWorkFolderNameId, name, MAX_PATH) && BoundedAppend(path, MAX_PATH, name) &&
          BoundedAppend(path, MAX_PATH, L"\\");

@@ -8,6 +8,13 @@
 // The temporary folder, or empty when it is the Windows folder itself (never unpack there).
 const wchar_t* TempBaseFrom(const wchar_t* tempPath, const wchar_t* windowsPath);
 
+// GetTempPath2W's shape; GetTempPathW has the same.
+using TempPathFunction = DWORD(WINAPI*)(DWORD, LPWSTR);
+
+// The WorkFolder's base: what tempPath2 gives where Windows has it (null where it does not), else
+// GetTempPathW's, by the rule of TempBaseFrom.
+void TempBase(TempPathFunction tempPath2, wchar_t (&base)[MAX_PATH]);
+
 // Temporary base + the fixed folder name + "\". False (path emptied) when it does not fit.
 bool WorkFolderPath(wchar_t (&path)[MAX_PATH]);
 

@@ -1,7 +1,9 @@
 #include "run/messages.h"
 
+#include "common/run_log.h"
 #include "run/dll_search.h"
 #include "run/result_codes.h"
+#include "run/window_station.h"
 
 const wchar_t kBoxCaption[] = L"Orvik Portivo Ver.8.70b";
 
@@ -65,6 +67,11 @@ const wchar_t* MessageForCode(const MessageSet& messages, int code) {
 }
 
 void ShowRunError(const MessageSet& messages, int code) {
+  if (!WindowStationVisible()) {
+    Log("the box \"%s\" was not shown: this window station is not visible, so nobody could close it",
+        MessageForCode(messages, code));
+    return;
+  }
   // The common controls serve the box alone. Loading them costs a run under Wine a fifth of its
   // time, so a run that shows no box never does.
   InitCommonControlsFromSystem();

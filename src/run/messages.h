@@ -20,5 +20,6 @@ MessageSet SelectMessageSet();
 // The text shown for a result code; empty for codes that never show a box.
 const wchar_t* MessageForCode(const MessageSet& messages, int code);
 
-// One modal stop-icon box with an OK button; returns when the user closes it.
+// One modal stop-icon box with an OK button; returns when the user closes it. On a window station
+// nobody sees it returns at once and shows nothing: the log says which box was not shown.
 void ShowRunError(const MessageSet& messages, int code);

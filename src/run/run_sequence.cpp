@@ -21,6 +21,7 @@
 #include "run/messages.h"
 #include "run/result_codes.h"
 #include "run/startup_checks.h"
+#include "run/window_station.h"
 #include "version.h"
 
 namespace {
@@ -168,6 +169,10 @@ void RunInstallPath(RunState& run, const wchar_t* commandLine) {
     Log("the setup's command line would be longer than 1023 characters");
     Fail(run, kResultInstallFailed, "the setup could not be started: its command line is too long");
   } else {
+    // The setup's dialog is the setup's business; an administrator who meets a time-out learns why.
+    if (run.switches.runMode == Interactive && !WindowStationVisible()) {
+      Log("no quiet switch on a window station nobody sees: the setup's own dialog will wait for a person");
+    }
     bool started = false;
     const DWORD exitCode = RunChildAndWait(setupPath, arguments, BoundedLength(arguments, kChildCommandLineCapacity),
                                            run.window, &started);

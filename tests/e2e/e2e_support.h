@@ -146,14 +146,18 @@ class InstallerTest : public ::testing::Test {
   }
 
   // Runs an installer to its end, in the test's current folder, from the records' previous run
-  // cleared; boxes are answered after dismissAfterMs.
+  // cleared; boxes are answered after dismissAfterMs. On another desktop (a window station nobody
+  // sees) the runner cannot answer a box, so a run that waits for one fails after 20 s.
   runner::RunReport Run(const std::wstring& arguments, std::vector<runner::EnvChange> env = {},
-                        const std::wstring& installer = InstallerUnderTest(), DWORD dismissAfterMs = 300) {
+                        const std::wstring& installer = InstallerUnderTest(), DWORD dismissAfterMs = 300,
+                        const std::wstring& desktop = L"") {
     DeleteFileW(RecordPath().c_str());
     DeleteFileW(RemovalLogPath().c_str());
     DeleteFileW(LogPath().c_str());
     runner::RunOptions options = Options(arguments, std::move(env), installer);
     options.dismiss_after_ms = dismissAfterMs;
+    options.desktop = desktop;
+    if (!desktop.empty()) options.timeout_ms = 20000;
     runner::RunReport report;
     EXPECT_EQ(runner::kRunnerOk, runner::RunInstaller(options, &report)) << "the installer did not run to its end";
     return report;

@@ -26,26 +26,51 @@ const wchar_t kAlreadyRunningText[] = L"This installer is already running.";
 using StartupCheck = InstallerTest;
 
 // Wine reports the Windows version that HKCU\Software\Wine\AppDefaults\<program>\Version names.
+// Deployment tools run the installer as SYSTEM on a window station that is not visible, where a box
+// would wait until the tool kills the run; the last rows run on such a station, made here for real.
 TEST_F(StartupCheck, RefusedRunsGetTheirCodeAndTheirBox) {
   const std::wstring versionKey = L"Software\\Wine\\AppDefaults\\PortivoInstaller.exe";
   SavedValue savedVersion(HKEY_CURRENT_USER, versionKey, L"Version");
+  const HWINSTA own = GetProcessWindowStation(), station = CreateWindowStationW(L"PortivoUnseen", 0, WINSTA_ALL_ACCESS, nullptr);
+  USEROBJECTFLAGS flags = {FALSE, FALSE, WSF_VISIBLE};
+  ASSERT_TRUE(station && GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, nullptr) &&
+              !(flags.dwFlags & WSF_VISIBLE)) << "no window station that nobody sees";
+  ASSERT_TRUE(SetProcessWindowStation(station));
+  const HDESK desktop = CreateDesktopW(L"Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+  ASSERT_TRUE(SetProcessWindowStation(own) && desktop != nullptr);
+  const wchar_t* unseen = L"PortivoUnseen\\Default";
+  const wchar_t* notShown = L"\" was not shown: this window station is not visible, so nobody could close it";
   // A service key (the emulator's, or the kernel driver's with a "KM" mark of any data), the
-  // Windows version, the arguments, and what the run must end with.
-  struct Row { const wchar_t* serviceKey; const wchar_t* version; const wchar_t* arguments; DWORD code; const wchar_t* box; } rows[] = {
+  // Windows version, the arguments, what the run must end with, where it runs and what it logs.
+  struct Row { const wchar_t* serviceKey; const wchar_t* version; const wchar_t* arguments; DWORD code; const wchar_t* box;
+               const wchar_t* desktop; const wchar_t* logged; } rows[] = {
       {kEmulatorServiceKey, nullptr, L"-s1 -KM", 103, kModeConflictText},  // the box even when quiet
       {kKernelServiceKey, nullptr, L"", 103, kModeConflictText},
       {nullptr, L"nt40", L"", 102, kUnsupportedOsText},
       {nullptr, L"win2k", L"-s1", 0, nullptr},
+      {kEmulatorServiceKey, nullptr, L"-s1 -KM", 103, nullptr, unseen, notShown},
+      {kEmulatorServiceKey, nullptr, L"-u3 -KM", 103, nullptr, unseen, notShown},
+      {nullptr, nullptr, L"", 1001, nullptr, unseen, notShown},  // no temporary folder
+      {nullptr, nullptr, L"", 0, nullptr, unseen, L"no quiet switch on a window station nobody sees: the setup's own dialog will wait"},
+      {nullptr, nullptr, L"-s1", 0, nullptr, unseen, L"exit code 42"},
   };
   for (const Row& row : rows) {
     const std::string label = Narrow(std::wstring(row.serviceKey ? row.serviceKey : L"") + L" " +
-                                     (row.version ? row.version : L"") + L" " + row.arguments);
+                                     (row.version ? row.version : L"") + L" " + row.arguments + L" " + (row.desktop ? row.desktop : L""));
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKernelServiceKey);
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, kEmulatorServiceKey);
     RegDeleteKeyW(HKEY_CURRENT_USER, versionKey.c_str());
     if (row.serviceKey) ASSERT_TRUE(SetDword(HKEY_LOCAL_MACHINE, row.serviceKey, L"KM", 0));
     if (row.version) ASSERT_TRUE(SetText(HKEY_CURRENT_USER, versionKey, L"Version", REG_SZ, row.version));
-    runner::RunReport report = Run(row.arguments, {runner::SetEnv(L"PROBE_POST", L"42")});
+    std::vector<runner::EnvChange> env = {runner::SetEnv(L"PROBE_POST", L"42")};
+    if (row.code == 1001) env.insert(env.end(), {runner::SetEnv(L"TMP", L"C:\\gone"), runner::SetEnv(L"TEMP", L"C:\\gone")});
+    runner::RunReport report = Run(std::wstring(row.arguments) + L" " + LogSwitch(), env, InstallerUnderTest(), 300,
+                                   row.desktop ? row.desktop : L"");
+    if (row.logged != nullptr) {
+      bool logged = false;
+      for (const std::wstring& line : LogLines()) logged = logged || line.find(row.logged) != std::wstring::npos;
+      EXPECT_TRUE(logged) << label << ": not logged: " << Narrow(row.logged);
+    }
     if (row.code == 0) {
       EXPECT_EQ(42u, report.exit_code) << label;
       EXPECT_EQ("1", Recorded("complete")) << label << ": the setup did not run";
@@ -62,6 +87,8 @@ TEST_F(StartupCheck, RefusedRunsGetTheirCodeAndTheirBox) {
     EXPECT_TRUE(SetupRecord().empty()) << label << ": the setup ran";
     EXPECT_TRUE(RemovalLog().empty()) << label << ": the removal programs ran";
   }
+  CloseDesktop(desktop);
+  CloseWindowStation(station);
 }
 
 // An installer whose setup shows its dialog, takes the foreground back as soon as it is raised and

@@ -16,10 +16,25 @@
 
 namespace {
 
+const wchar_t* gTempPath2 = L"";
+DWORD WINAPI FakeTempPath2(DWORD capacity, LPWSTR path) { return lstrlenW(lstrcpynW(path, gTempPath2, capacity)); }
+
+// Wine 8 has no GetTempPath2W: a stand-in gives what Windows 11 gives SYSTEM.
 TEST(WorkFolder, TempBaseIsDroppedOnlyWhenItIsExactlyTheWindowsFolder) {
   EXPECT_STREQ(L"C:\\Temp\\", TempBaseFrom(L"C:\\Temp\\", L"C:\\windows"));
-  EXPECT_STREQ(L"", TempBaseFrom(L"C:\\windows", L"C:\\windows"));
   EXPECT_STREQ(L"C:\\WINDOWS", TempBaseFrom(L"C:\\WINDOWS", L"C:\\windows"));  // exact, case-sensitive
+  wchar_t temp[MAX_PATH], windows[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  GetWindowsDirectoryW(windows, MAX_PATH);
+  struct Row { TempPathFunction tempPath2; const wchar_t* gives; const wchar_t* base; } rows[] = {
+      {nullptr, L"", temp}, {FakeTempPath2, L"C:\\windows\\SystemTemp\\", L"C:\\windows\\SystemTemp\\"}, {FakeTempPath2, windows, L""},
+  };
+  for (const Row& row : rows) {
+    gTempPath2 = row.gives;
+    wchar_t base[MAX_PATH] = L"?";
+    TempBase(row.tempPath2, base);
+    EXPECT_STREQ(row.base, base) << row.gives;
+  }
 }
 
 TEST(WorkFolder, PathsTable) {

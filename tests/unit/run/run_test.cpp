@@ -4,6 +4,7 @@
 #include "run/messages.h"
 #include "run/result_codes.h"
 #include "run/startup_checks.h"
+#include "run/window_station.h"
 
 #include <gtest/gtest.h>
 
@@ -158,6 +159,14 @@ TEST(Messages, MessageForCodeTable) {
   for (const Row& row : rows) {
     EXPECT_EQ(std::wstring(row.text), MessageForCode(MessageSetFor(row.language), row.code)) << row.code;
   }
+}
+
+// A station whose flags cannot be read gets no box: one that nobody can close would hang the run.
+TEST(Messages, BoxOnlyOnAStationKnownToBeVisible) {
+  struct Row { BOOL queried; DWORD flags; bool visible; } rows[] = {
+      {TRUE, WSF_VISIBLE, true}, {TRUE, 0, false}, {FALSE, WSF_VISIBLE, false},
+  };
+  for (const Row& row : rows) EXPECT_EQ(row.visible, StationVisibleFrom(row.queried, row.flags)) << row.queried << "/" << row.flags;
 }
 
 }  // namespace
