@@ -146,14 +146,18 @@ class InstallerTest : public ::testing::Test {
   }
 
   // Runs an installer to its end, in the test's current folder, from the records' previous run
-  // cleared; boxes are answered after dismissAfterMs. On another desktop (a window station nobody
-  // sees) the runner cannot answer a box, so a run that waits for one fails after 20 s.
+  // cleared; boxes are answered after dismissAfterMs. A longer log of an earlier run stands at the
+  // log's path, so that every log read back shows it was replaced whole. On another desktop (a
+  // window station nobody sees) the runner cannot answer a box, so a run that waits for one fails
+  // after 20 s.
   runner::RunReport Run(const std::wstring& arguments, std::vector<runner::EnvChange> env = {},
                         const std::wstring& installer = InstallerUnderTest(), DWORD dismissAfterMs = 300,
                         const std::wstring& desktop = L"") {
     DeleteFileW(RecordPath().c_str());
     DeleteFileW(RemovalLogPath().c_str());
-    DeleteFileW(LogPath().c_str());
+    std::wstring earlier = L"\xFEFF";
+    for (int i = 0; i < 200; ++i) earlier += L"2000-01-01 00:00:00.000 a line of an earlier, longer run\r\n";
+    EXPECT_TRUE(WriteTestFile(LogPath(), std::string(reinterpret_cast<const char*>(earlier.data()), earlier.size() * 2)));
     runner::RunOptions options = Options(arguments, std::move(env), installer);
     options.dismiss_after_ms = dismissAfterMs;
     options.desktop = desktop;

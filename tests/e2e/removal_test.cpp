@@ -3,8 +3,12 @@
 // width with "/9" alone, deletes its work folder and tidies the product's empty program and
 // start-menu folders, also when it fails.
 #include <cctype>
+#include <cstdint>
+#include <cstring>
 
+#include "common/probe_support.h"
 #include "e2e_support.h"
+#include "payload/digest.h"
 
 namespace e2e {
 namespace {
@@ -88,28 +92,51 @@ TEST_F(Removal, CleanUpRunsOnceThenTheEmulatorSetupWithNineAloneAndTheFoldersGo)
   ExpectFoldersTidied("");
 }
 
-// An emulator setup that exits with 2 or crashes fails the run, and so does a clean-up library that
-// does not load (the emulator setup still runs); a damaged emulator setup is refused before
-// anything is written or loaded. Quiet either way, and the folders are tidied all the same.
+// A copy of the probe installer whose clean-up library lacks the uninstall function, with the
+// digest row to match, as a build around such a library would have it.
+bool CopyWithLibraryWithoutItsFunction(const std::wstring& half, const std::wstring& target) {
+  WORD id = 0;
+  for (const PayloadEntry& row : RemovalSet) {
+    if (row.nameId == kCleanupLibraryNameId) id = row.resourceId;
+  }
+  std::vector<unsigned char> library, digests;
+  if (runner::ReadWholeFile(PORTIVO_PROBE_CLEANUP_NOEXPORT_DLL, &library) != runner::kRunnerOk ||
+      runner::ReadRcdata(PORTIVO_PROBE_INSTALLER, kDigestTableId, &digests) != runner::kRunnerOk) return false;
+  const std::uint32_t digest[] = {id, static_cast<std::uint32_t>(library.size()),
+                                  static_cast<std::uint32_t>(probe::Crc32(0, library.data(), library.size()))};
+  for (std::size_t at = 0; at + kDigestRowBytes <= digests.size(); at += kDigestRowBytes) {
+    if (std::memcmp(&digests[at], digest, 4) == 0) std::memcpy(&digests[at], digest, kDigestRowBytes);
+  }
+  return runner::CopyWithRcdata(PORTIVO_PROBE_INSTALLER, half, id, &library) == runner::kRunnerOk &&
+         runner::CopyWithRcdata(half, target, kDigestTableId, &digests) == runner::kRunnerOk;
+}
+
+// An emulator setup that crashes fails the run, and so does a clean-up library that does not load
+// or lacks its uninstall function (the emulator setup still runs, and the library is unloaded
+// first); of two failures the first is named. A damaged emulator setup is refused before anything
+// is written or loaded. Quiet either way, and the folders are tidied all the same.
 TEST_F(Removal, FailedRunsStayQuietAndStillTidy) {
   ScratchFolder variants;
-  const std::wstring damaged = variants / L"damaged.exe";
+  const std::wstring damaged = variants / L"damaged.exe", noFunction = variants / L"no-function.exe";
   ASSERT_TRUE(CopyWithDamagedRcdata(PORTIVO_PROBE_INSTALLER, damaged, ChosenSetupResource()));
-  struct Row { std::wstring installer; const wchar_t* setupExit; const wchar_t* load; bool ran; const char* cause; } rows[] = {
-      {PORTIVO_PROBE_INSTALLER, L"2", L"", true, "the emulator setup exited with 2"},
-      {PORTIVO_PROBE_INSTALLER, L"crash", L"", true, "the emulator setup crashed (exit code 0xC0000005)"},
-      {PORTIVO_PROBE_INSTALLER, L"0", L"fail", true, "the clean-up library did not run"},
-      {damaged, L"0", L"", false, "the installer is damaged: a payload file does not match its digest"},
+  ASSERT_TRUE(CopyWithLibraryWithoutItsFunction(variants / L"half.exe", noFunction));
+  struct Row { std::wstring installer; const wchar_t* setupExit; const wchar_t* load; const char* kinds; const char* cause; } rows[] = {
+      {PORTIVO_PROBE_INSTALLER, L"crash", L"", "cleanup-load cleanup-call cleanup-unload opesetup ",
+       "the emulator setup crashed (exit code 0xC0000005)"},
+      {PORTIVO_PROBE_INSTALLER, L"2", L"fail", "cleanup-load cleanup-unload opesetup ", "the clean-up library did not run"},
+      {noFunction, L"0", L"", "cleanup-load cleanup-unload opesetup ", "the clean-up library did not run"},
+      {damaged, L"0", L"", "", "the installer is damaged: a payload file does not match its digest"},
   };
   for (const Row& row : rows) {
     runner::RunReport report = RunRemoval(
         {runner::SetEnv(L"PROBE_OPE_EXIT", row.setupExit), runner::SetEnv(L"PROBE_CLEANUP_LOAD", row.load)}, row.installer);
-    const std::string label = row.cause;
+    const std::string label = std::string(row.cause) + ", the emulator setup's exit " + Narrow(row.setupExit);
     EXPECT_EQ(1001u, report.exit_code) << label;
-    EXPECT_EQ("exit code 1001: " + label, LastLogLine());
+    EXPECT_EQ("exit code 1001: " + std::string(row.cause), LastLogLine()) << label;
     EXPECT_TRUE(report.boxes.empty()) << label;
-    const std::vector<std::string> kinds = RemovalKinds();
-    EXPECT_EQ(row.ran, std::count(kinds.begin(), kinds.end(), "opesetup") == 1) << label;
+    std::string kinds;
+    for (const std::string& kind : RemovalKinds()) kinds += kind + " ";
+    EXPECT_EQ(row.kinds, kinds) << label;
     EXPECT_FALSE(Exists(WorkFolder())) << label;
     ExpectFoldersTidied(label);
     CreateDirectoryW(ProgramFolder().c_str(), nullptr);

@@ -127,21 +127,23 @@ class HeldSetup : public StartupCheck {
 };
 
 // A second installer started meanwhile goes without touching the first one's work folder or
-// starting anything, and a bad port pair still outranks 101. The first one's window is found by
-// its class, as a second instance looks for it; its dialog is raised only once; its work folder
-// cannot be renamed away; its kernel-mode marks wait for its setup's end; and its deletion waits
-// out a file held for a second after that.
+// starting anything, its log naming its own cause, and a bad port pair still outranks 101. The
+// first one's window is found by its class, as a second instance looks for it; its dialog is
+// raised only once; its work folder cannot be renamed away; its kernel-mode marks wait for its
+// setup's end; and its deletion waits out a file held for a second after that.
 TEST_F(HeldSetup, ASecondInstanceIsTurnedAwayAndTheFirstGoesOnAsIfNothingHadHappened) {
   ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, kKernelServiceKey));
   StartAndHold(L"-s1 -KM -mode2");
   const std::vector<std::wstring> before = ListTree(WorkFolder());
 
-  struct Row { const wchar_t* arguments; DWORD code; const wchar_t* box; } rows[] = {
-      {L"", 101, kAlreadyRunningText}, {L"-s1 -QX:COM3 -KD:COM3", 106, nullptr}};
+  struct Row { const wchar_t* arguments; DWORD code; const wchar_t* box; const char* lastLogLine; } rows[] = {
+      {L"", 101, kAlreadyRunningText, "exit code 101: another installer is running"},
+      {L"-s1 -QX:COM3 -KD:COM3 ", 106, nullptr, "exit code 106: QX and KD name the same port"}};
   for (const Row& row : rows) {
-    runner::RunReport report = Run(row.arguments, {runner::SetEnv(L"PROBE_POST", L"42")});
+    runner::RunReport report = Run(row.arguments + LogSwitch(), {runner::SetEnv(L"PROBE_POST", L"42")});
     const std::string label = Narrow(row.arguments);
     EXPECT_EQ(row.code, report.exit_code) << label;
+    EXPECT_EQ(row.lastLogLine, LastLogLine()) << label;
     ASSERT_EQ(row.box == nullptr ? 0u : 1u, report.boxes.size()) << label;
     if (row.box != nullptr) EXPECT_EQ(row.box, report.boxes[0].text);
     EXPECT_TRUE(SetupRecord().empty()) << label << ": a second setup ran";
