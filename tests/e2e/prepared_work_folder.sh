@@ -37,15 +37,15 @@ check "links inside the work folder"
 # A link at the log's name, and a folder link one level above it.
 for link in hard folder above; do
   rm -f "$logs/run.log" "$logs/above"
-  name=run.log
+  name=run.log label="a $link link at the log's path"
   case $link in
     hard) ln "$outside/victim.bin" "$logs/run.log" ;;
     folder) ln -s "$outside/folder" "$logs/run.log" ;;
-    above) ln -s "$outside/folder" "$logs/above"; name='above\run.log' ;;
+    above) ln -s "$outside/folder" "$logs/above"; name='above\run.log' label="a folder link above the log" ;;
   esac
   PORTIVO_PREPARED=1 PORTIVO_PREPARED_LOG="Z:${logs//\//\\}\\$name" "${run[@]}" "$exe" \
     --gtest_filter=PreparedWorkFolder.ALogPathThatIsALinkIsNotWrittenThrough || status=1
-  check "a $link link at the log's path"
+  check "$label"
 done
 
 clear
