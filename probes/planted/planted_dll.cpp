@@ -1,12 +1,13 @@
-// Test probe planted beside the installer under the name of a system library ("comctl32.dll" or
-// "version.dll", one build each). If any process loads it, DllMain leaves a marker:
+// Test probe planted beside the installer under the name of a system library ("comctl32.dll",
+// "uxtheme.dll", ..., one build each). If any process loads it, DllMain leaves a marker:
 //
 //   PROBE_PLANTED_RECORD=<file>  append kind=planted|seq=<n>|dll=<name>|pid=<id>|process=<exe>|module=<dll>
 //   otherwise                    write "<dll path>.loaded" beside the library, holding that line
 //
-// A test plants both, runs the installer and expects no marker. The library exports stand-ins for
+// A test plants them, runs the installer and expects no marker. The library exports stand-ins for
 // the functions a program would import from the real one, so that a program that does load it
-// still starts and the marker, not a loader error, tells what happened.
+// still starts and the marker, not a loader error, tells what happened. (uxtheme and msimg32, which
+// only system code loads, export nothing.)
 #include <windows.h>
 
 #include <string>

@@ -6,11 +6,15 @@
 #include <cstddef>
 #include <windows.h>
 
-// Opens the log at path, which may lie in a folder the user controls: a link or a file with more
-// than one name there is never written through. A plain file is truncated only once it is open.
-// UTF-16LE with a byte-order mark and CR LF line ends, which Notepad shows from Windows 2000 on.
-// False when the log was given up.
+// Opens the log at path, which may lie in a folder the user controls: a link at any level of the
+// path, or a file with more than one name, is never written through. A plain file is truncated
+// only once it is open. UTF-16LE with a byte-order mark and CR LF line ends, which Notepad shows
+// from Windows 2000 on. False when the log was given up.
 bool OpenRunLog(const wchar_t* path);
+
+// The native name of the folder a full path starts from, "\??\C:\" or "\??\UNC\server\share\",
+// into root, and in *rest what follows it. False (root emptied) for any other form or nothing after.
+bool SplitLogPath(const wchar_t* fullPath, wchar_t* root, std::size_t capacity, const wchar_t** rest);
 
 // Whether lines are being written.
 bool RunLogOn();

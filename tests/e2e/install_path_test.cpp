@@ -81,8 +81,8 @@ TEST_F(PreparedWorkFolder, LinksInsideAreNeverFollowed) {
   ExpectSetupSawThePackageAlone(Run(L"-s1", {runner::SetEnv(L"PROBE_POST", L"8")}));
 }
 
-// The run log's path a link, to a file or to a folder: the run goes on as if no log had been asked
-// for, and the script checks that nothing behind the link changed.
+// The run log's path a link, to a file or to a folder, or a folder link above it: the run goes on
+// as if no log had been asked for, and the script checks that nothing behind the link changed.
 TEST_F(PreparedWorkFolder, ALogPathThatIsALinkIsNotWrittenThrough) {
   const runner::RunReport report =
       Run(L"-s1 -log:" + runner::WideFromUtf8(std::getenv("PORTIVO_PREPARED_LOG")), {runner::SetEnv(L"PROBE_POST", L"8")});
@@ -142,65 +142,93 @@ TEST_F(OtherTempFolder, BlanksInTheTemporaryFolderStartTheRealSetupNotAPlantedPr
   EXPECT_FALSE(Exists(work));
 }
 
-// A library planted beside the installer under a system library's name (say, in a downloads
-// folder) must never be loaded by it.
+// Libraries planted beside the installer under system libraries' names (say, in a downloads
+// folder) must never be loaded by it: comctl32, which it loads for a box, and uxtheme and msimg32,
+// which system code loads by name to theme and paint its windows and the box.
 //
 // Wine loads its builtin libraries whatever lies beside a program, so each program here is told
 // (AppDefaults\<exe>\DllOverrides) to prefer native ones, as Windows would. A control program in
 // the same folder shows that the bench does see a planted load. (version.dll cannot be judged under
 // Wine: its own user32 imports it, so every program there loads a planted copy at start.)
-const wchar_t kInstallerCopy[] = L"PortivoPlantedCheck.exe";
-const wchar_t kControlProgram[] = L"PortivoPlantedControl.exe";
-
+//
+// Windows 2000 to 7 lack SetDefaultDllDirectories, and 2000 SetDllDirectoryW too: copies of the
+// installer whose look-up names are changed to names kernel32 lacks behave as there. msimg32 is
+// judged only where the installer preloads it: Wine's own delay loads (its uxtheme's of msimg32)
+// take no notice of the restricted search, which those of Windows 8 do.
 class DllPlanting : public InstallerTest {
  protected:
-  void SetUp() override {
-    InstallerTest::SetUp();
-    ASSERT_TRUE(CopyFileW(PORTIVO_PROBE_INSTALLER, (folder_ / kInstallerCopy).c_str(), FALSE));
-    ASSERT_TRUE(CopyFileW(PORTIVO_PROBE_MSGBOX_EXE, (folder_ / kControlProgram).c_str(), FALSE));
-    ASSERT_TRUE(CopyFileW(PORTIVO_PROBE_PLANTED_COMCTL32_DLL, (folder_ / L"comctl32.dll").c_str(), FALSE));
-    for (const wchar_t* program : {kInstallerCopy, kControlProgram}) {
-      ASSERT_TRUE(SetText(HKEY_CURRENT_USER, Overrides(program), L"comctl32", REG_SZ, L"native,builtin"));
+  static std::wstring AppDefaults(const std::wstring& program) { return L"Software\\Wine\\AppDefaults\\" + program; }
+  void PreferNative(const std::wstring& program, const std::vector<const wchar_t*>& names) {
+    programs_.push_back(program);
+    for (const wchar_t* name : names) {
+      ASSERT_TRUE(SetText(HKEY_CURRENT_USER, AppDefaults(program) + L"\\DllOverrides", name, REG_SZ, L"native,builtin"));
     }
   }
   void TearDown() override {
-    for (const wchar_t* program : {kInstallerCopy, kControlProgram}) {
-      RegDeleteKeyW(HKEY_CURRENT_USER, Overrides(program).c_str());
-      RegDeleteKeyW(HKEY_CURRENT_USER, (L"Software\\Wine\\AppDefaults\\" + std::wstring(program)).c_str());
+    for (const std::wstring& program : programs_) {
+      RegDeleteKeyW(HKEY_CURRENT_USER, (AppDefaults(program) + L"\\DllOverrides").c_str());
+      RegDeleteKeyW(HKEY_CURRENT_USER, AppDefaults(program).c_str());
     }
     InstallerTest::TearDown();
   }
-  static std::wstring Overrides(const wchar_t* program) {
-    return L"Software\\Wine\\AppDefaults\\" + std::wstring(program) + L"\\DllOverrides";
+  // A copy of the installer in which each of the names, found once, ends in an X.
+  bool CopyWithout(const std::wstring& target, const std::vector<std::string>& names) {
+    std::vector<unsigned char> bytes;
+    if (runner::ReadWholeFile(PORTIVO_PROBE_INSTALLER, &bytes) != runner::kRunnerOk) return false;
+    std::string text(bytes.begin(), bytes.end());
+    for (const std::string& name : names) {
+      const std::size_t at = text.find(name + '\0');
+      if (at == std::string::npos || text.find(name + '\0', at + 1) != std::string::npos) return false;
+      text[at + name.size() - 1] = 'X';
+    }
+    return WriteTestFile(folder_ / target, text);
   }
-
-  // The load marks of the planted comctl32.dll in a run's log.
+  // The planted libraries' load marks in a run's log.
   static std::size_t PlantedLoads(const std::wstring& log) {
     std::vector<runner::Fields> lines;
-    if (runner::ReadProbeLog(log, &lines) != runner::kRunnerOk) return 0;
-    return std::count_if(lines.begin(), lines.end(),
-                         [](const runner::Fields& line) { return runner::ValueOf(line, "dll") == "comctl32.dll"; });
+    return runner::ReadProbeLog(log, &lines) == runner::kRunnerOk ? lines.size() : 0;
   }
 
   ScratchFolder folder_;
+  std::vector<std::wstring> programs_;
 };
 
-TEST_F(DllPlanting, TheInstallerNeverLoadsAPlantedCommonControlsLibrary) {
-  runner::RunReport control;
+TEST_F(DllPlanting, TheInstallerNeverLoadsAPlantedSystemLibrary) {
+  for (const wchar_t* name : {L"comctl32.dll", L"uxtheme.dll", L"msimg32.dll"}) {
+    ASSERT_TRUE(CopyFileW((std::wstring(PORTIVO_PROBE_PLANTED_DIR) + L"\\" + name).c_str(), (folder_ / name).c_str(), FALSE));
+  }
+  const wchar_t control[] = L"PortivoPlantedControl.exe";
+  ASSERT_TRUE(CopyFileW(PORTIVO_PROBE_MSGBOX_EXE, (folder_ / control).c_str(), FALSE));
+  PreferNative(control, {L"comctl32", L"uxtheme", L"msimg32"});
+  runner::RunReport report;
   runner::RunOptions options;
-  options.exe_path = folder_ / kControlProgram;
-  options.env = {runner::SetEnv(L"PROBE_LOAD_LIBRARY", L"comctl32.dll"), runner::SetEnv(L"PROBE_BOX_COUNT", L"0"),
+  options.exe_path = folder_ / control;
+  options.env = {runner::SetEnv(L"PROBE_LOAD_LIBRARY", L"comctl32.dll,uxtheme.dll,msimg32.dll"),
+                 runner::SetEnv(L"PROBE_BOX_COUNT", L"0"),
                  runner::SetEnv(L"PROBE_PLANTED_RECORD", records_ / L"control-log.txt")};
-  ASSERT_EQ(runner::kRunnerOk, runner::RunInstaller(options, &control));
-  ASSERT_EQ(1u, PlantedLoads(records_ / L"control-log.txt")) << "the bench cannot see a planted load";
+  ASSERT_EQ(runner::kRunnerOk, runner::RunInstaller(options, &report));
+  ASSERT_EQ(3u, PlantedLoads(records_ / L"control-log.txt")) << "the bench cannot see a planted load";
 
-  // The common controls are loaded for a box: an interactive run that fails shows one.
-  const std::wstring log = records_ / L"installer-log.txt";
-  runner::RunReport report = Run(L"", {runner::SetEnv(L"PROBE_PLANTED_RECORD", log), runner::SetEnv(L"PROBE_EXIT", L"2")},
-                                 folder_ / kInstallerCopy);
-  EXPECT_EQ(1001u, report.exit_code) << "the installer did not run through";
-  EXPECT_EQ(1u, report.boxes.size());
-  EXPECT_EQ(0u, PlantedLoads(log));
+  struct Row { const wchar_t* copy; std::vector<std::string> gone; std::vector<const wchar_t*> native; } rows[] = {
+      {L"PortivoPlantedCheck.exe", {}, {L"comctl32", L"uxtheme"}},
+      {L"PortivoWithoutDefaultDirs.exe", {"SetDefaultDllDirectories"}, {L"comctl32", L"uxtheme", L"msimg32"}},
+      {L"PortivoWithoutDllDirectory.exe", {"SetDefaultDllDirectories", "SetDllDirectoryW"},
+       {L"comctl32", L"uxtheme", L"msimg32"}},
+  };
+  for (const Row& row : rows) {
+    ASSERT_TRUE(CopyWithout(row.copy, row.gone)) << Narrow(row.copy);
+    PreferNative(row.copy, row.native);
+    // The common controls are loaded for a box: an interactive run that fails shows one.
+    for (const wchar_t* arguments : {L"-s1", L""}) {
+      const std::wstring log = records_ / (std::wstring(row.copy) + arguments + L".txt");
+      const std::string label = Narrow(row.copy) + " '" + Narrow(arguments) + "'";
+      report = Run(arguments, {runner::SetEnv(L"PROBE_PLANTED_RECORD", log), runner::SetEnv(L"PROBE_EXIT", L"2")},
+                   folder_ / row.copy);
+      EXPECT_EQ(1001u, report.exit_code) << label << ": the installer did not run through";
+      EXPECT_EQ(*arguments == L'\0' ? 1u : 0u, report.boxes.size()) << label;
+      EXPECT_EQ(0u, PlantedLoads(log)) << label;
+    }
+  }
 }
 
 }  // namespace

@@ -34,12 +34,18 @@ ln "$outside/victim.bin" "$work/data1.cab"
 PORTIVO_PREPARED=1 "${run[@]}" "$exe" --gtest_filter=PreparedWorkFolder.LinksInsideAreNeverFollowed || status=1
 check "links inside the work folder"
 
-for link in hard folder; do
-  rm -f "$logs/run.log"
-  if [ $link = hard ]; then ln "$outside/victim.bin" "$logs/run.log"; else ln -s "$outside/folder" "$logs/run.log"; fi
-  PORTIVO_PREPARED=1 PORTIVO_PREPARED_LOG="Z:${logs//\//\\}\\run.log" "${run[@]}" "$exe" \
+# A link at the log's name, and a folder link one level above it.
+for link in hard folder above; do
+  rm -f "$logs/run.log" "$logs/above"
+  name=run.log label="a $link link at the log's path"
+  case $link in
+    hard) ln "$outside/victim.bin" "$logs/run.log" ;;
+    folder) ln -s "$outside/folder" "$logs/run.log" ;;
+    above) ln -s "$outside/folder" "$logs/above"; name='above\run.log' label="a folder link above the log" ;;
+  esac
+  PORTIVO_PREPARED=1 PORTIVO_PREPARED_LOG="Z:${logs//\//\\}\\$name" "${run[@]}" "$exe" \
     --gtest_filter=PreparedWorkFolder.ALogPathThatIsALinkIsNotWrittenThrough || status=1
-  check "a $link link at the log's path"
+  check "$label"
 done
 
 clear

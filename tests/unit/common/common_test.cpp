@@ -78,6 +78,24 @@ TEST(RunLog, ControlCharactersAreShownAndALongTextIsCut) {
   }
 }
 
+// The log's path is walked from the folder no link can stand in for: a drive's root or a share.
+TEST(RunLog, PathSplitsAtItsDriveOrShare) {
+  struct Row { const wchar_t* full; const wchar_t* root; const wchar_t* rest; } rows[] = {
+      {L"C:\\logs\\run.log", L"\\??\\C:\\", L"logs\\run.log"},
+      {L"\\\\server\\share\\run.log", L"\\??\\UNC\\server\\share\\", L"run.log"},
+      {L"\\\\?\\unc\\server\\share\\a\\run.log", L"\\??\\UNC\\server\\share\\", L"a\\run.log"},
+      {L"\\\\?\\C:\\run.log", L"\\??\\C:\\", L"run.log"},
+      {L"\\\\server\\share", L"", nullptr}, {L"C:\\", L"", nullptr},
+  };
+  for (const Row& row : rows) {
+    wchar_t root[MAX_PATH];
+    const wchar_t* rest = nullptr;
+    EXPECT_EQ(row.rest != nullptr, SplitLogPath(row.full, root, MAX_PATH, &rest)) << row.full;
+    EXPECT_STREQ(row.root, root) << row.full;
+    if (row.rest != nullptr) EXPECT_STREQ(row.rest, rest) << row.full;
+  }
+}
+
 TEST(StringTable, WalkTable) {
   std::vector<std::wstring> entries(16);
   entries[3] = std::wstring(L"ab\0cd", 5);
