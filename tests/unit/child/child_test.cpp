@@ -58,26 +58,10 @@ TEST(Launcher, ProgramFileEndsAtTheLastExeFollowedByABlank) {
   }
 }
 
-TEST(Launcher, CommandLineFitsUpTo1024UnitsWithItsTerminator) {
-  const std::wstring path = L"C:\\w\\setup.exe";
-  wchar_t buffer[kChildCommandLineCapacity];
-  const std::wstring fits(1023 - path.size() - 1, L'a');
-  ASSERT_TRUE(ComposeChildCommandLine(buffer, path.c_str(), fits.c_str(), fits.size()));
-  EXPECT_EQ(path + L" " + fits, buffer);
-  EXPECT_FALSE(ComposeChildCommandLine(buffer, path.c_str(), (fits + L"a").c_str(), fits.size() + 1));
-}
-
 // A crash's NTSTATUS fails the run; a program's own codes other than 2 are its business.
 TEST(Launcher, AChildFailedWhenItExitedWithTwoOrDied) {
   struct Row { DWORD exitCode; bool failed; } rows[] = {{2, true}, {3, false}, {0xBFFFFFFF, false}, {0xC0000000, true}};
   for (const Row& row : rows) EXPECT_EQ(row.failed, ChildFailed(row.exitCode)) << row.exitCode;
-}
-
-TEST(Launcher, SetupDialogClassesAreMatchedCaseSensitively) {
-  struct Row { const wchar_t* className; bool dialog; } rows[] = {
-      {L"XTSetDialogY", true}, {L"MsiDialogCloseClass", true}, {L"tsetdialog", false}, {L"#32770", false},
-  };
-  for (const Row& row : rows) EXPECT_EQ(row.dialog, IsSetupDialogClass(row.className)) << row.className;
 }
 
 TEST(KernelModeMarks, Decision) {

@@ -134,13 +134,4 @@ TEST(LeftoverFolders, FoldersComeFromTheRegistryExpanded) {
   SetEnvironmentVariableW(L"PORTIVO_TEST_BASE", nullptr);
 }
 
-// An unreadable value must never turn into a folder at the root of the current drive.
-TEST(LeftoverFolders, PathNeedsABase) {
-  wchar_t path[MAX_PATH];
-  EXPECT_TRUE(LeftoverFolderPath(L"C:\\P", L"\\ORVIK", path));
-  EXPECT_STREQ(L"C:\\P\\ORVIK", path);
-  EXPECT_FALSE(LeftoverFolderPath(L"", L"\\ORVIK", path));
-  EXPECT_STREQ(L"", path);
-}
-
 }  // namespace

@@ -45,14 +45,6 @@ TEST_F(UsbPortsWalk, ReadsEachInstancesFunctionsInOrder) {
   EXPECT_EQ((std::vector<std::string>{"3/0/A1", "4/1/A1", "6/1/B2"}), seen);
 }
 
-TEST(EmulatorHardwareId, NamesTheEmulatorIgnoringAsciiCase) {
-  const struct { const char* firstString; bool expected; } rows[] = {
-      {"UMDF\\OrvikPortEmulator", true}, {"ROOT\\Umdf\\ORVIKportEmulator&REV_0002", true},
-      {"UMDF\\OrvikPortEmulato", false}, {"UMDF/OrvikPortEmulator", false}, {"", false},
-  };
-  for (const auto& row : rows) EXPECT_EQ(row.expected, HardwareIdNamesEmulator(row.firstString)) << row.firstString;
-}
-
 TEST(EmulatorDriverIndex, NumberAfterTheFirstBackslash) {
   const struct { bool read; const char* driver; std::int32_t expected; } rows[] = {
       {true, "{4d36e978-e325-11ce-bfc1-08002be10318}\\0002", 2}, {true, "Ports\\0001\\0009", 1},
