@@ -33,11 +33,11 @@ constexpr PathSwitch kLogSwitch = {L"-log:", L"-LOG:"};
 constexpr PathSwitch kExtractSwitch = {L"-extract:", L"-EXTRACT:"};
 
 // Takes a path switch out of the command line: the switch and its path, which runs to the next
-// blank or, when it starts with a double quote or the switch follows one, to the next quote; with it go the blanks after it,
-// or, at the end of the line, those before it. rest gets the line without it, for every other
-// switch and for the setup, so that a path such as C:\logs\x-s1.log switches nothing. path gets
-// the path, empty without the switch or when it does not fit; found, when given, whether the switch
-// stands on the line at all. False when rest does not fit.
+// blank or, when it starts with a double quote or the switch follows one, to the next quote; with
+// it go the blanks after it, or, at the end of the line, those before it. rest gets the line
+// without it, for every other switch and for the setup, so that a path such as C:\logs\x-s1.log
+// switches nothing. path gets the path, empty without the switch or when it does not fit; found,
+// when given, whether the switch stands on the line at all. False when rest does not fit.
 bool SplitPathSwitch(const wchar_t* commandLine, const PathSwitch& name, wchar_t* rest, std::size_t restCapacity,
                      wchar_t* path, std::size_t pathCapacity, bool* found = nullptr);
 

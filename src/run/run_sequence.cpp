@@ -305,7 +305,8 @@ int RunInstaller(HINSTANCE instance, const wchar_t* commandLine) {
   wchar_t extractFolder[MAX_PATH];
   bool extract = false;
   if (!SplitPathSwitch(commandLine, kLogSwitch, withoutLog, kCommandLineCapacity, logPath, MAX_PATH) ||
-      !SplitPathSwitch(withoutLog, kExtractSwitch, switchLine, kCommandLineCapacity, extractFolder, MAX_PATH, &extract)) {
+      !SplitPathSwitch(withoutLog, kExtractSwitch, switchLine, kCommandLineCapacity, extractFolder, MAX_PATH,
+                       &extract)) {
     return kResultInstallFailed;
   }
   if (logPath[0] != L'\0') OpenRunLog(logPath);
