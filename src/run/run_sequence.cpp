@@ -18,6 +18,7 @@
 #include "ports/ports_file.h"
 #include "run/command_line.h"
 #include "run/hidden_window.h"
+#include "run/instance_lock.h"
 #include "run/messages.h"
 #include "run/result_codes.h"
 #include "run/startup_checks.h"
