@@ -1,6 +1,7 @@
 #include "common/language.h"
 #include "common/switches.h"
 #include "run/command_line.h"
+#include "run/event_record.h"
 #include "run/instance_lock.h"
 #include "run/messages.h"
 #include "run/result_codes.h"
@@ -153,6 +154,20 @@ TEST(SingleInstance, LockTable) {
     ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(row.sddl, SDDL_REVISION_1, &descriptor, nullptr));
     EXPECT_EQ(row.owner, OwnerOfDescriptor(descriptor)) << row.sddl;
     LocalFree(descriptor);
+  }
+}
+
+// The record's type follows where the exit code came from; each start-up check keeps its number.
+TEST(EventRecord, TypeAndIdTable) {
+  struct Row { int exitCode; bool installerEnded; WORD type; DWORD id; } rows[] = {
+      {0, false, EVENTLOG_INFORMATION_TYPE, 100}, {3010, false, EVENTLOG_WARNING_TYPE, 200},
+      {101, true, EVENTLOG_ERROR_TYPE, 101}, {107, true, EVENTLOG_ERROR_TYPE, 107},
+      {1001, true, EVENTLOG_ERROR_TYPE, 110},
+  };
+  for (const Row& row : rows) {
+    const EventChoice event = ChooseEvent(row.exitCode, row.installerEnded);
+    EXPECT_EQ(row.type, event.type) << row.exitCode;
+    EXPECT_EQ(row.id, event.id) << row.exitCode;
   }
 }
 
