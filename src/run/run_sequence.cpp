@@ -315,7 +315,8 @@ int RunInstaller(HINSTANCE instance, const wchar_t* commandLine) {
   }
   if (logPath[0] != L'\0') OpenRunLog(logPath);
   RunState run;
-  const int exitCode = extract ? RunExtraction(run, commandLine, extractFolder) : Run(run, instance, commandLine, switchLine);
+  const int exitCode = extract ? RunExtraction(run, commandLine, extractFolder)
+                               : Run(run, instance, commandLine, switchLine);
   wchar_t end[kEndTextCapacity];
   EndText(run, exitCode, end, kEndTextCapacity);
   // An extraction changes nothing on the machine, so it leaves no record and reads no registry.
