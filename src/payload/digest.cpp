@@ -84,7 +84,7 @@ bool VerifyPayload(const PayloadSet& set) {
   }
   CrcTables tables;
   FillCrcTables(tables);
-  // Once per set: the fold is about ten times as fast, and the check stands before every byte written.
+  // The whole payload is read before anything is written: the fold, several times as fast, where it can.
   const Crc32Function crc32 = ChooseCrc32(CpuidLeaf1Ecx());
   unsigned long bytes = 0;
   for (std::size_t i = 0; i < set.count; ++i) {
