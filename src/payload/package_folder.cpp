@@ -1,6 +1,7 @@
 #include "payload/package_folder.h"
 
 #include "common/bounded_text.h"
+#include "common/native_files.h"
 #include "common/run_log.h"
 #include "payload/delete_tree.h"
 #include "payload/digest.h"

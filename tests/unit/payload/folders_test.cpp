@@ -42,15 +42,6 @@ TEST(WorkFolder, PathsTable) {
   wchar_t path[MAX_PATH];
   EXPECT_FALSE(BuildFolderPath(work, 4, path, 60));  // where each folder lies, every run shows
   EXPECT_STREQ(L"", path);
-  struct Row { const wchar_t* full; const wchar_t* native; } rows[] = {
-      {L"C:\\Temp\\x", L"\\??\\C:\\Temp\\x"},
-      {L"\\\\?\\C:\\Temp\\x", L"\\??\\C:\\Temp\\x"},
-      {L"\\\\server\\share\\x", L"\\??\\UNC\\server\\share\\x"},
-  };
-  for (const Row& row : rows) {
-    ASSERT_TRUE(NativePathOf(row.full, path, MAX_PATH));
-    EXPECT_STREQ(row.native, path) << row.full;
-  }
 }
 
 // Wine neither stores nor enforces descriptors on files, so the descriptor itself is checked:
