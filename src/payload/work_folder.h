@@ -44,6 +44,8 @@ enum UnpackResult {
   kPayloadDamaged = 1,     // a resource is missing or does not match its digest; nothing written
   kWorkFolderNotOurs = 2,  // a link at the name, or the folder could not be made anew
   kPayloadNotWritten = 3,  // a folder or file could not be written whole; what was written is gone
+  kFolderWayBlocked = 4,   // extraction: a folder on the way is a link, or could not be opened or made
+  kOwnerNotAllowed = 5,    // extraction: a run that is not elevated may not make Administrators the owner
 };
 
 // Checks the set against its digests, makes the WorkFolder anew and writes the set into it. No
