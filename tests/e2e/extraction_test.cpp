@@ -49,10 +49,7 @@ TEST_F(Extraction, WritesThePackageAndNothingElseOrNothingAtAll) {
     EXPECT_EQ(row.entries > 1 ? 0u : 1001u, report.exit_code);
     const std::vector<std::wstring> log = LogLines();
     EXPECT_EQ(row.end, LastLogLine());
-    if (row.prepared == "file") {
-      ASSERT_LE(2u, log.size());
-      EXPECT_NE(std::wstring::npos, log[log.size() - 2].find(L"the folder " + onTheWay + L" on its way")) << Narrow(log[log.size() - 2]);
-    }
+    if (row.prepared == "file") EXPECT_NE(std::wstring::npos, log.at(log.size() - 2).find(L"the folder " + onTheWay + L" on its way"));
     EXPECT_TRUE(report.boxes.empty() && SetupRecord().empty() && RemovalLog().empty()) << "a box, or something started";
     EXPECT_EQ(row.entries, ListTree(Package()).size());
     EXPECT_EQ(row.entries != 0, Exists(Package())) << "a refused extraction left its folder";
