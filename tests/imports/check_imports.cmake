@@ -14,10 +14,9 @@ endif()
 if(CMAKE_MATCH_1 GREATER 5 OR (CMAKE_MATCH_1 EQUAL 5 AND CMAKE_MATCH_2 GREATER 0))
   message(FATAL_ERROR "subsystem version ${CMAKE_MATCH_1}.${CMAKE_MATCH_2} is newer than Windows 2000 (5.0)")
 endif()
-# Run from a share or removable media, the loader copies the image to the page file first (0x0C00).
-if(NOT dump MATCHES "\nCharacteristics[ \t]+(0x[0-9a-fA-F]+)")
-  message(FATAL_ERROR "no characteristics in ${EXE}")
-endif()
+# Run from a share or removable media, the loader copies the image to the page file first (0x0C00);
+# without the header field the expression below fails.
+string(REGEX MATCH "\nCharacteristics[ \t]+(0x[0-9a-fA-F]+)" characteristics "${dump}")
 math(EXPR swap "${CMAKE_MATCH_1} & 0x0C00" OUTPUT_FORMAT HEXADECIMAL)
 if(NOT swap STREQUAL "0xc00")
   message(FATAL_ERROR "characteristics ${CMAKE_MATCH_1}: the run-from-swap flags are ${swap}, not 0xc00")

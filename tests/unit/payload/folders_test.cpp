@@ -48,11 +48,9 @@ TEST(WorkFolder, PathsTable) {
 
 std::wstring Sddl(SECURITY_DESCRIPTOR* descriptor) {
   wchar_t* text = nullptr;
-  if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
-                                                            OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &text, nullptr)) {
-    return L"<none>";
-  }
-  const std::wstring sddl = text;
+  ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
+                                                       OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &text, nullptr);
+  const std::wstring sddl = text != nullptr ? text : L"<none>";
   LocalFree(text);
   return sddl;
 }
@@ -90,7 +88,7 @@ TEST(PackageFolder, IsMadeWithThePackagesDescriptorOrSaysWhyNot) {
     WorkFolder made;
     EXPECT_EQ(row.result, MakePackageFolder((scratch / L"package").c_str(), name, made)) << row.status;
     EXPECT_EQ(Sddl(&package.descriptor), g_madeWith);
-    if (made.guard != INVALID_HANDLE_VALUE) CloseHandle(made.guard);
+    CloseHandle(made.guard);
   }
   g_createPackageFolder = CreateHeldFolder;
 }
