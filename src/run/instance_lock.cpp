@@ -21,17 +21,16 @@ bool InSessionZero() {
   return sessionOf == nullptr || !sessionOf(GetCurrentProcessId(), &session) || session == 0;
 }
 
-void AppendUnsigned(char* text, std::size_t capacity, unsigned long long value) {
-  char digits[24];
-  std::size_t count = 0;
+// 32 bits at most: a 64-bit division would import a helper of the compiler's runtime on i686.
+void AppendUnsigned(char* text, std::size_t capacity, DWORD value) {
+  char digits[12];
+  std::size_t count = sizeof digits - 1;
+  digits[count] = '\0';
   do {
-    digits[count++] = static_cast<char>('0' + value % 10);
+    digits[--count] = static_cast<char>('0' + value % 10);
     value /= 10;
   } while (value != 0);
-  char reversed[24];
-  for (std::size_t i = 0; i < count; ++i) reversed[i] = digits[count - 1 - i];
-  reversed[count] = '\0';
-  BoundedAppend(text, capacity, reversed);
+  BoundedAppend(text, capacity, digits + count);
 }
 
 // Appends the owner as "S-1-5-32-544 (SYSTEM or Administrators)".
@@ -43,11 +42,16 @@ void OwnerText(PSECURITY_DESCRIPTOR descriptor, char* text, std::size_t capacity
     BoundedAppend(text, capacity, "none that could be read");
     return;
   }
-  const SID_IDENTIFIER_AUTHORITY* authority = GetSidIdentifierAuthority(owner);
-  unsigned long long value = 0;
-  for (BYTE part : authority->Value) value = value << 8 | part;
+  // The authority in decimal where it fits 32 bits, in hexadecimal otherwise, as Windows writes it.
+  const BYTE* authority = GetSidIdentifierAuthority(owner)->Value;
   BoundedAppend(text, capacity, "S-1-");
-  AppendUnsigned(text, capacity, value);
+  if (authority[0] != 0 || authority[1] != 0) {
+    char hex[] = "0x000000000000";
+    for (int i = 0; i < 12; ++i) hex[2 + i] = "0123456789ABCDEF"[(authority[i / 2] >> (i % 2 == 0 ? 4 : 0)) & 0xF];
+    BoundedAppend(text, capacity, hex);
+  } else {
+    AppendUnsigned(text, capacity, static_cast<DWORD>(authority[2]) << 24 | authority[3] << 16 | authority[4] << 8 | authority[5]);
+  }
   for (BYTE i = 0; i < *GetSidSubAuthorityCount(owner); ++i) {
     BoundedAppend(text, capacity, "-");
     AppendUnsigned(text, capacity, *GetSidSubAuthority(owner, i));
