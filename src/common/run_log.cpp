@@ -272,6 +272,36 @@ std::size_t AppendLogText(wchar_t* line, std::size_t used, std::size_t capacity,
   return used;
 }
 
+namespace {
+
+// The text a line carries after its time stamp, appended at used.
+std::size_t FormatText(wchar_t* line, std::size_t used, std::size_t capacity, const char* format, va_list arguments) {
+  for (const char* f = format; *f != '\0'; ++f) {
+    wchar_t text[320];
+    const wchar_t* piece = text;
+    if (*f == '%' && f[1] != '\0') {
+      Convert(*++f, arguments, text, &piece);
+    } else {
+      text[0] = static_cast<unsigned char>(*f);
+      text[1] = L'\0';
+    }
+    used = AppendLogText(line, used, capacity, piece != nullptr ? piece : L"");
+    // Only a line that was cut comes this close to the end.
+    if (used > capacity - 4) break;
+  }
+  return used;
+}
+
+}  // namespace
+
+std::size_t FormatLogText(wchar_t* text, std::size_t capacity, const char* format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  const std::size_t used = FormatText(text, 0, capacity, format, arguments);
+  va_end(arguments);
+  return used;
+}
+
 void Log(const char* format, ...) {
   if (!RunLogOn()) return;
   wchar_t line[kLineCapacity + 2];
@@ -285,22 +315,9 @@ void Log(const char* format, ...) {
     at = PutDigits(at, parts[i], i == 0 ? 4 : i == 6 ? 3 : 2);
     *at++ = after[i];
   }
-  std::size_t used = static_cast<std::size_t>(at - line);
   va_list arguments;
   va_start(arguments, format);
-  for (const char* f = format; *f != '\0'; ++f) {
-    wchar_t text[320];
-    const wchar_t* piece = text;
-    if (*f == '%' && f[1] != '\0') {
-      Convert(*++f, arguments, text, &piece);
-    } else {
-      text[0] = static_cast<unsigned char>(*f);
-      text[1] = L'\0';
-    }
-    used = AppendLogText(line, used, kLineCapacity, piece != nullptr ? piece : L"");
-    // Only a line that was cut comes this close to the end.
-    if (used > kLineCapacity - 4) break;
-  }
+  std::size_t used = FormatText(line, static_cast<std::size_t>(at - line), kLineCapacity, format, arguments);
   va_end(arguments);
   line[used++] = L'\r';
   line[used++] = L'\n';

@@ -27,6 +27,10 @@ bool RunLogOn();
 // too long for its buffer ends in "...".
 void Log(const char* format, ...);
 
+// The text of a line as Log would write it, without the time stamp and line end, into text (at
+// least 8 units). Returns its length.
+std::size_t FormatLogText(wchar_t* text, std::size_t capacity, const char* format, ...);
+
 // The text of a line as it goes into the file, without the time stamp and line end: text appended
 // at used, escaped and cut as Log does. Returns the new length.
 std::size_t AppendLogText(wchar_t* line, std::size_t used, std::size_t capacity, const wchar_t* text);

@@ -4,7 +4,7 @@
 #include "common/run_log.h"
 #include "payload/delete_tree.h"
 #include "payload/digest.h"
-#include "payload/folder_security.h"
+#include "common/object_security.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "payload/delete_tree.h"
 #include "payload/digest.h"
 #include "payload/extract.h"
-#include "payload/folder_security.h"
+#include "common/object_security.h"
 
 namespace {
 

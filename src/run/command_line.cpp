@@ -65,3 +65,8 @@ RunSwitches ParseRunSwitches(const wchar_t* commandLine, LANGID languageId) {
   if (HasSwitch(commandLine, L"-KM") || HasSwitch(commandLine, L"-km")) result.driverMode = KernelMode;
   return result;
 }
+
+const char* RunModeName(RunMode mode) {
+  static const char* const kModes[] = {"interactive install", "quiet install", "quiet uninstall", "removal"};
+  return kModes[mode];
+}

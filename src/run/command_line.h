@@ -41,6 +41,10 @@ constexpr PathSwitch kExtractSwitch = {L"-extract:", L"-EXTRACT:"};
 bool SplitPathSwitch(const wchar_t* commandLine, const PathSwitch& name, wchar_t* rest, std::size_t restCapacity,
                      wchar_t* path, std::size_t pathCapacity, bool* found = nullptr);
 
+// "interactive install", "quiet install", "quiet uninstall" or "removal", as the log and the event
+// record name the mode.
+const char* RunModeName(RunMode mode);
+
 // languageId decides the quiet language switch; the run passes GetUserDefaultLangID().
 RunSwitches ParseRunSwitches(const wchar_t* commandLine, LANGID languageId);
 

@@ -17,7 +17,9 @@
 #include "payload/work_folder.h"
 #include "ports/ports_file.h"
 #include "run/command_line.h"
+#include "run/event_record.h"
 #include "run/hidden_window.h"
+#include "run/instance_lock.h"
 #include "run/messages.h"
 #include "run/result_codes.h"
 #include "run/startup_checks.h"
@@ -25,6 +27,8 @@
 #include "version.h"
 
 namespace {
+
+constexpr std::size_t kEndTextCapacity = 512;
 
 struct RunState {
   int resultCode = kResultSuccess;
@@ -70,9 +74,8 @@ void LogStart(const wchar_t* commandLine, const RunSwitches& switches) {
   LogIdentity(commandLine);
   if (!RunLogOn()) return;
   const LANGID language = UserLanguageId();
-  static const char* const kModes[] = {"interactive install", "quiet install", "quiet uninstall", "removal"};
   Log("user language %x: %a messages; %a, %a mode", static_cast<DWORD>(language), LanguageName(LanguageForId(language)),
-      kModes[switches.runMode], switches.driverMode == KernelMode ? "kernel" : "user");
+      RunModeName(switches.runMode), switches.driverMode == KernelMode ? "kernel" : "user");
 }
 
 bool PassChecksBeforeWindow(RunState& run) {
@@ -215,6 +218,7 @@ void RunRemovalPath(RunState& run) {
     const DWORD exitCode = RunChildAndWait(emulatorSetupPath, kRemovalArguments, 2, run.window, &started);
     JudgeChild(run, exitCode, started, true);
     DeleteWorkFolder(work);
+    if (run.resultCode == kResultSuccess) run.cause = "the clean-up library and the emulator setup ran";
   } else {
     CloseHandle(work.guard);
     Log("the emulator setup or the clean-up library is missing; the work folder stays: %s", work.path);
@@ -237,13 +241,13 @@ int FinishRun(RunState& run) {
   return static_cast<int>(ChildResult());
 }
 
-int LogEnd(const RunState& run, int exitCode) {
+// The run's last words, for the log's last line and the event record alike.
+void EndText(const RunState& run, int exitCode, wchar_t* text, std::size_t capacity) {
   if (run.childExit != 0) {
-    Log("exit code %d: %a (exit code %x)", exitCode, run.cause, run.childExit);
+    FormatLogText(text, capacity, "exit code %d: %a (exit code %x)", exitCode, run.cause, run.childExit);
   } else {
-    Log("exit code %d: %a", exitCode, run.cause);
+    FormatLogText(text, capacity, "exit code %d: %a", exitCode, run.cause);
   }
-  return exitCode;
 }
 
 // Extraction installs nothing, so the checks that guard an install do not apply, and every other
@@ -311,6 +315,15 @@ int RunInstaller(HINSTANCE instance, const wchar_t* commandLine) {
   }
   if (logPath[0] != L'\0') OpenRunLog(logPath);
   RunState run;
-  return LogEnd(run, extract ? RunExtraction(run, commandLine, extractFolder)
-                             : Run(run, instance, commandLine, switchLine));
+  const int exitCode = extract ? RunExtraction(run, commandLine, extractFolder)
+                               : Run(run, instance, commandLine, switchLine);
+  wchar_t end[kEndTextCapacity];
+  EndText(run, exitCode, end, kEndTextCapacity);
+  // An extraction changes nothing on the machine, so it leaves no record and reads no registry.
+  if (!extract) {
+    RecordRunEnd(run.switches.runMode, exitCode, run.resultCode != kResultSuccess, end, withoutLog,
+                 RunLogOn() ? logPath : L"");
+  }
+  Log("%s", end);
+  return exitCode;
 }

@@ -100,25 +100,6 @@ int CheckWindowsVersion() {
   return result;
 }
 
-int CheckSingleInstance(const wchar_t* name) {
-  // The handle is never closed: the system releases the mutex when this process ends.
-  const HANDLE mutex = CreateMutexW(nullptr, FALSE, name);
-  if (mutex == nullptr) {
-    Log("single-instance check: the mutex could not be made (101), %e", GetLastError());
-    return kResultAlreadyRunning;
-  }
-  if (GetLastError() != ERROR_ALREADY_EXISTS) {
-    Log("single-instance check: passed");
-    return kResultSuccess;
-  }
-  // The first instance's hidden window has the name as its class; the user is probably looking
-  // for that installer, so it comes to the front.
-  const HWND other = FindWindowW(name, nullptr);
-  if (other != nullptr) SetForegroundWindow(other);
-  Log("single-instance check: another installer is running (101)");
-  return kResultAlreadyRunning;
-}
-
 bool GroupsListSid(const TOKEN_GROUPS& groups, PSID sid) {
   for (DWORD i = 0; i < groups.GroupCount; ++i) {
     if (EqualSid(groups.Groups[i].Sid, sid)) return true;

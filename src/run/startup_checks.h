@@ -17,12 +17,6 @@ int CheckDriverMode(DriverMode driverMode);
 // A failed call counts as too old.
 int CheckWindowsVersion();
 
-// Creates the named mutex and leaves it open for the rest of the process, also when it fails: it
-// keeps a second installer out of the fixed WorkFolder until this one has ended. When another
-// instance holds the name, that instance's window (whose class has the same name) is brought to
-// the front. 0 or kResultAlreadyRunning.
-int CheckSingleInstance(const wchar_t* name);
-
 // True when groups lists sid, whatever the group's attributes: a deny-only membership counts.
 bool GroupsListSid(const TOKEN_GROUPS& groups, PSID sid);
 

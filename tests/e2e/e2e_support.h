@@ -115,8 +115,15 @@ inline std::wstring InstallerUnderTest() {
   return n > 0 && n < MAX_PATH ? std::wstring(path) : std::wstring(PORTIVO_PROBE_INSTALLER);
 }
 
+// Wine's ntdll names its version; Windows' does not.
+inline bool UnderWine() {
+  const HMODULE ntdll = GetModuleHandleW(L"ntdll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 const wchar_t kKernelServiceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\OrvCe";
 const wchar_t kEmulatorServiceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\OrvikPEService";
+const wchar_t kEventSourceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Portivo Installer";
 
 // Records go into a fresh folder; the work folder and the driver's service keys are gone before
 // and after.
@@ -132,6 +139,7 @@ class InstallerTest : public ::testing::Test {
   void TearDown() override {
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKernelServiceKey);
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, kEmulatorServiceKey);
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kEventSourceKey);
     DeleteFolderTree(WorkFolder());
   }
 

@@ -1,5 +1,5 @@
 #include "payload/delete_tree.h"
-#include "payload/folder_security.h"
+#include "common/object_security.h"
 #include "payload/leftover_folders.h"
 #include "payload/work_folder.h"
 

@@ -1,12 +1,15 @@
 #include "common/language.h"
 #include "common/switches.h"
 #include "run/command_line.h"
+#include "run/event_record.h"
+#include "run/instance_lock.h"
 #include "run/messages.h"
 #include "run/result_codes.h"
 #include "run/startup_checks.h"
 #include "run/window_station.h"
 
 #include <gtest/gtest.h>
+#include <sddl.h>
 
 #include <string>
 
@@ -120,6 +123,52 @@ TEST(IsAdministrator, ProcessTokenOnlyWhenTheThreadHasNone) {
   gThreadTokenError = ERROR_ACCESS_DENIED;
   EXPECT_FALSE(IsAdministrator());
   gOpenThreadToken = &::OpenThreadToken;
+}
+
+// Only a lock that an elevated process made keeps a run out; what cannot be told counts as an
+// installer's, except what no installer makes: another kind of object, or one that refuses
+// administrators even reading its owner.
+TEST(SingleInstance, LockTable) {
+  struct Row { DWORD createError, openError; LockOwner owner; LockFinding expected; } rows[] = {
+      {0, 0, kOwnerUnreadable, kLockTaken},
+      {ERROR_ALREADY_EXISTS, 0, kOwnerAdministration, kLockOfAnInstaller},
+      {ERROR_ALREADY_EXISTS, 0, kOwnerOther, kLockOfAnother},
+      {ERROR_ALREADY_EXISTS, 0, kOwnerUnreadable, kLockOfAnInstaller},
+      {ERROR_ACCESS_DENIED, 0, kOwnerAdministration, kLockOfAnInstaller},  // an older installer's, as SYSTEM
+      {ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, kOwnerUnreadable, kLockOfAnother},
+      {ERROR_ACCESS_DENIED, ERROR_FILE_NOT_FOUND, kOwnerUnreadable, kLockFree},  // no right to global names
+      {ERROR_ACCESS_DENIED, ERROR_NOT_ENOUGH_MEMORY, kOwnerUnreadable, kLockOfAnInstaller},
+      {ERROR_INVALID_HANDLE, 0, kOwnerUnreadable, kLockOfAnother},
+      {ERROR_NOT_ENOUGH_MEMORY, 0, kOwnerUnreadable, kLockOfAnInstaller},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(row.expected, JudgeLock(row.createError, row.openError, row.owner))
+        << row.createError << "/" << row.openError << "/" << row.owner;
+  }
+  struct OwnerRow { const wchar_t* sddl; LockOwner owner; } owners[] = {
+      {L"O:BA", kOwnerAdministration}, {L"O:SY", kOwnerAdministration},
+      {L"O:S-1-5-21-1-2-3-1000", kOwnerOther}, {L"O:BU", kOwnerOther}, {L"D:", kOwnerUnreadable},
+  };
+  for (const OwnerRow& row : owners) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(row.sddl, SDDL_REVISION_1, &descriptor, nullptr));
+    EXPECT_EQ(row.owner, OwnerOfDescriptor(descriptor)) << row.sddl;
+    LocalFree(descriptor);
+  }
+}
+
+// The record's type follows where the exit code came from; each start-up check keeps its number.
+TEST(EventRecord, TypeAndIdTable) {
+  struct Row { int exitCode; bool installerEnded; WORD type; DWORD id; } rows[] = {
+      {0, false, EVENTLOG_INFORMATION_TYPE, 100}, {3010, false, EVENTLOG_WARNING_TYPE, 200},
+      {101, true, EVENTLOG_ERROR_TYPE, 101}, {107, true, EVENTLOG_ERROR_TYPE, 107},
+      {1001, true, EVENTLOG_ERROR_TYPE, 110},
+  };
+  for (const Row& row : rows) {
+    const EventChoice event = ChooseEvent(row.exitCode, row.installerEnded);
+    EXPECT_EQ(row.type, event.type) << row.exitCode;
+    EXPECT_EQ(row.id, event.id) << row.exitCode;
+  }
 }
 
 // The port codes replace an earlier failure, but do not clear one.
