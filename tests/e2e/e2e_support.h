@@ -35,9 +35,11 @@ inline std::wstring WorkFolder() { return TempFolder() + kWorkFolderName; }
 
 inline std::string Narrow(const std::wstring& text) { return runner::Utf8FromWide(text); }
 
-// Wine shows itself by an export of its ntdll. Cases that need Wine's own settings or the Linux
-// side skip on Windows, and the Windows forms of the attacks skip under Wine.
-inline bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+// Wine's ntdll names its version; Windows' does not.
+inline bool UnderWine() {
+  const HMODULE ntdll = GetModuleHandleW(L"ntdll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
 
 // Everything below folder whose name starts with prefix, sorted: "sub\name" for a file,
 // "sub\name\" for a folder.
@@ -113,12 +115,6 @@ inline std::wstring InstallerUnderTest() {
   wchar_t path[MAX_PATH] = {};
   const DWORD n = GetEnvironmentVariableW(L"PORTIVO_INSTALLER_UNDER_TEST", path, MAX_PATH);
   return n > 0 && n < MAX_PATH ? std::wstring(path) : std::wstring(PORTIVO_PROBE_INSTALLER);
-}
-
-// Wine's ntdll names its version; Windows' does not.
-inline bool UnderWine() {
-  const HMODULE ntdll = GetModuleHandleW(L"ntdll");
-  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
 const wchar_t kKernelServiceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\OrvCe";

@@ -5,7 +5,9 @@
 // is 0 only when nothing failed and something passed; 2 without /yes, with nothing changed.
 // (On Windows 2000 and XP, where no test program loads, run-tests.cmd says so itself.)
 #include <windows.h>
+#include <shlobj.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -22,60 +24,31 @@ struct Totals {
   std::vector<std::string> failed, skipped;  // "<case>: <reason>"
 };
 
-std::string Utf8(const std::wstring& text) {
-  std::string bytes(text.size() * 3 + 1, '\0');
-  bytes.resize(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &bytes[0], static_cast<int>(bytes.size()), nullptr, nullptr));
-  return bytes.substr(0, bytes.find('\0'));
-}
-
 template <typename Function> Function Export(const wchar_t* module, const char* name) {
   return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(module), name)));
 }
 
-// The version as it is (GetVersionExW tells a program without a manifest 6.2 on 8.1 and later),
-// the edition, the machine's architecture and the test programs' own, and Wine's version.
+// The version as it is (GetVersionExW tells a program without a manifest 6.2 on 8.1 and later), the
+// machine's architecture and the test programs' own, and Wine's version under Wine.
 std::string DescribeWindows(OSVERSIONINFOW* version) {
   version->dwOSVersionInfoSize = sizeof *version;
-  const auto rtlGetVersion = Export<LONG(WINAPI*)(OSVERSIONINFOW*)>(L"ntdll.dll", "RtlGetVersion");
-  if (rtlGetVersion == nullptr || rtlGetVersion(version) != 0) GetVersionExW(version);
-  wchar_t edition[128] = {};
-  DWORD size = sizeof edition - sizeof(wchar_t);
-  HKEY key;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", 0, KEY_READ, &key) == 0) {
-    RegQueryValueExW(key, L"ProductName", nullptr, nullptr, reinterpret_cast<BYTE*>(edition), &size);
-    RegCloseKey(key);
-  }
-  if (*version->szCSDVersion != L'\0') lstrcatW(lstrcatW(edition, L" "), version->szCSDVersion);
-  USHORT process = 0, native = 0;
+  Export<LONG(WINAPI*)(OSVERSIONINFOW*)>(L"ntdll.dll", "RtlGetVersion")(version);
+  USHORT process = 0, native = IMAGE_FILE_MACHINE_I386;
   const auto isWow64Process2 = Export<BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*)>(L"kernel32.dll", "IsWow64Process2");
+  SYSTEM_INFO info = {};
   if (isWow64Process2 == nullptr || !isWow64Process2(GetCurrentProcess(), &process, &native)) {
-    SYSTEM_INFO info = {};
-    const auto nativeInfo = Export<void(WINAPI*)(SYSTEM_INFO*)>(L"kernel32.dll", "GetNativeSystemInfo");
-    nativeInfo != nullptr ? nativeInfo(&info) : GetSystemInfo(&info);
-    native = info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64 ? IMAGE_FILE_MACHINE_AMD64
-             : info.wProcessorArchitecture == 12 ? 0xAA64 : IMAGE_FILE_MACHINE_I386;
+    GetNativeSystemInfo(&info);
+    if (info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64) native = IMAGE_FILE_MACHINE_AMD64;
   }
   const USHORT own = sizeof(void*) == 8 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386;
   const auto name = [](USHORT machine) { return machine == 0xAA64 ? "ARM64" : machine == IMAGE_FILE_MACHINE_AMD64 ? "x64" : "x86"; };
   const auto wine = Export<const char*(CDECL*)()>(L"ntdll.dll", "wine_get_version");
   char text[512];
-  wsprintfA(text, "Windows %lu.%lu build %lu (%s), %s; the test programs are %s%s%s%s\n",
-           version->dwMajorVersion, version->dwMinorVersion, version->dwBuildNumber, Utf8(edition).c_str(), name(native), name(own),
-           native == own ? "" : native == 0xAA64 ? ", emulated" : ", under WOW64", wine ? "; under Wine " : "",
-           wine ? wine() : "");
+  wsprintfA(text, "Windows %lu.%lu build %lu %S, %s; the test programs are %s%s%s%s\n", version->dwMajorVersion,
+            version->dwMinorVersion, version->dwBuildNumber, version->szCSDVersion, name(native), name(own),
+            native == own ? "" : native == 0xAA64 ? ", emulated" : ", under WOW64", wine ? "; under Wine " : "",
+            wine ? wine() : "");
   return text;
-}
-
-// An administrator's token that is not elevated holds the group for denying only: not counted.
-bool Elevated() {
-  SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
-  PSID administrators = nullptr;
-  BOOL member = FALSE;
-  if (AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &administrators)) {
-    if (!CheckTokenMembership(nullptr, administrators, &member)) member = FALSE;
-    FreeSid(administrators);
-  }
-  return member != FALSE;
 }
 
 // An attribute of the element that starts at `at`, its line breaks shown as " / ".
@@ -83,69 +56,59 @@ std::string Attribute(const std::string& xml, std::size_t at, const std::string&
   const std::size_t end = xml.find('>', at), begin = xml.find(" " + name + "=\"", at);
   std::string text;
   for (std::size_t i = begin + name.size() + 3; begin < end && xml[i] != '"'; ++i) {
-    if (xml[i] != '&') {
-      text += xml[i];
-      continue;
-    }
-    const std::string entity = xml.substr(i + 1, xml.find(';', i) - i - 1);
-    i += entity.size() + 1;
-    text += entity == "#x0A" ? " / " : entity == "lt" ? "<" : entity == "gt" ? ">" : entity == "quot" ? "\""
-          : entity == "apos" ? "'" : entity == "amp" ? "&" : "?";
+    const std::string entity = xml[i] == '&' ? xml.substr(i + 1, xml.find(';', i) - i - 1) : "";
+    i += entity.empty() ? 0 : entity.size() + 1;
+    text += entity.empty() ? std::string(1, xml[i]) : entity == "#x0A" ? " / " : entity == "lt" ? "<" : entity == "gt" ? ">"
+          : entity == "quot" ? "\"" : entity == "apos" ? "'" : entity == "amp" ? "&" : "?";
   }
   return text;
 }
 
 // The cases of one GoogleTest XML report: a case with a failure failed, whatever else it did.
 void CountCases(const std::string& xml, Totals* totals) {
-  for (std::size_t at = xml.find("<testcase "); at != std::string::npos;) {
-    const std::size_t next = xml.find("<testcase ", at + 1);
+  for (std::size_t at = xml.find("<testcase "), next; at != std::string::npos; at = next) {
+    next = xml.find("<testcase ", at + 1);
     const std::string name = Attribute(xml, at, "classname") + "." + Attribute(xml, at, "name");
-    const std::size_t failure = xml.find("<failure ", at), skipped = xml.find("<skipped ", at);
-    if (Attribute(xml, at, "status") != "run") {
-    } else if (failure < next) {
+    const std::size_t failure = xml.find("<failure ", at);
+    const std::string skip = Attribute(xml, xml.find("<skipped ", at) < next ? xml.find("<skipped ", at) : at, "message");
+    if (Attribute(xml, at, "status") != "run") continue;
+    if (failure < next) {
       totals->failed.push_back(name + ": " + Attribute(xml, failure, "message"));
-    } else if (Attribute(xml, at, "result") == "skipped") {
-      // The reason, then where it was given.
-      const std::string why = skipped < next ? Attribute(xml, skipped, "message") : " / ";
-      totals->skipped.push_back(name + ": " + why.substr(why.find(" / ") + 3) + " (" + why.substr(0, why.find(" / ")) + ")");
+    } else if (Attribute(xml, at, "result") == "skipped") {  // the reason, then where it was given
+      const std::size_t cut = std::min(skip.find(" / "), skip.size());
+      totals->skipped.push_back(name + ": " + skip.substr(std::min(cut + 3, skip.size())) + " (" + skip.substr(0, cut) + ")");
     } else {
       ++totals->passed;
     }
-    at = next;
   }
 }
 
 // A program that did not start, left no whole report or failed in a way its report does not show
 // fails as a whole, besides its cases.
-void RunProgram(const std::wstring& folder, const std::wstring& run, const std::wstring& program, Totals* totals) {
-  const std::wstring report = run + L"\\" + program + L".xml";
+void RunProgram(const std::wstring& folder, const std::wstring& run, const Program& program, Totals* totals) {
+  const std::wstring report = run + L"\\" + program.name + L".xml";
+  std::wstring line = L"\"" + folder + L"\\" + program.name + L"\" \"--gtest_output=xml:" + report + L"\"";
   DeleteFileW(report.c_str());
-  std::wstring line = L"\"" + folder + L"\\" + program + L"\" \"--gtest_output=xml:" + report + L"\"";
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION child = {};
   // Its output goes where the kit's goes.
   const bool started = CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, run.c_str(), &startup, &child);
   DWORD code = GetLastError();
-  if (started) {
-    if (WaitForSingleObject(child.hProcess, 60 * 60 * 1000) != WAIT_OBJECT_0) TerminateProcess(child.hProcess, WAIT_TIMEOUT);
-    GetExitCodeProcess(child.hProcess, &code);
-    CloseHandle(child.hProcess);
-    CloseHandle(child.hThread);
-  }
+  if (started && WaitForSingleObject(child.hProcess, 60 * 60 * 1000) != WAIT_OBJECT_0) TerminateProcess(child.hProcess, WAIT_TIMEOUT);
+  if (started) GetExitCodeProcess(child.hProcess, &code);
   std::string xml;
   const HANDLE file = CreateFileW(report.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   char chunk[65536];
-  DWORD got = 0;
-  while (file != INVALID_HANDLE_VALUE && ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) xml.append(chunk, got);
+  for (DWORD got = 0; ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0;) xml.append(chunk, got);
   CloseHandle(file);
   const std::size_t failedBefore = totals->failed.size();
   CountCases(xml, totals);
   const bool whole = xml.find("</testsuites>") != std::string::npos;
-  char why[128];
-  wsprintfA(why, started ? ": ended with exit code 0x%08lX, %s" : ": did not start (error %lu)", code,
-           whole ? "though no case failed" : "before its report was whole");
-  if (!whole || (code != 0 && totals->failed.size() == failedBefore)) totals->failed.push_back(Utf8(program) + why);
+  char why[160];
+  wsprintfA(why, started ? "%S: ended with exit code 0x%08lX, %s" : "%S: did not start (error %lu)", program.name, code,
+            whole ? "though no case failed" : "before its report was whole");
+  if (!whole || (code != 0 && totals->failed.size() == failedBefore)) totals->failed.push_back(why);
 }
 
 void Print(const std::string& text) {
@@ -177,19 +140,23 @@ int wmain(int argc, wchar_t** argv) {
   Print("Portivo Installer test kit on " + summary);
   Totals totals;
   for (const Program& program : kPrograms) {
-    if (!Elevated()) {
-      totals.failed.push_back(Utf8(program.name) + ": not run: the prompt is not elevated (Run as administrator)");
+    char why[160];
+    // An administrator's token that is not elevated holds the group for denying only: not one.
+    if (!IsUserAnAdmin()) {
+      wsprintfA(why, "%S: not run: the prompt is not elevated (Run as administrator)", program.name);
+      totals.failed.push_back(why);
     } else if (version.dwMajorVersion * 0x100 + version.dwMinorVersion < program.version) {
-      totals.skipped.push_back(Utf8(program.name) + ": all its cases: it needs " + program.needs);
+      wsprintfA(why, "%S: all its cases: it needs %s", program.name, program.needs);
+      totals.skipped.push_back(why);
     } else {
-      RunProgram(tests, run, program.name, &totals);
+      RunProgram(tests, run, program, &totals);
     }
   }
   for (const std::string& failed : totals.failed) summary += "failed: " + failed + "\n";
   for (const std::string& skipped : totals.skipped) summary += "skipped: " + skipped + "\n";
   char last[96];
-  wsprintfA(last, "%u passed, %u failed, %u skipped\n", totals.passed,
-           static_cast<unsigned>(totals.failed.size()), static_cast<unsigned>(totals.skipped.size()));
+  wsprintfA(last, "%u passed, %u failed, %u skipped\n", totals.passed, static_cast<unsigned>(totals.failed.size()),
+            static_cast<unsigned>(totals.skipped.size()));
   Print(summary += last);
   const HANDLE results = CreateFileW((kit + L"\\results.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   DWORD written = 0;
