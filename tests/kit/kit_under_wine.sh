@@ -4,7 +4,8 @@
 # blank in its name, by `cmd /c run-tests.cmd /yes`. Checks that no file of the kit names a folder
 # of this machine; that without /yes it exits with 2 and writes nothing; that the summary ends the
 # output and results.txt, agrees with what the test programs printed and gives every skipped case
-# a reason; and, with the probe installer taken out of the kit, that failed cases count as failed.
+# a reason; and, with the probe installer and then the unit tests taken out of the kit, that failed
+# cases and a program that does not start count as failed.
 # Usage: kit_under_wine.sh <wine-run> <prefix> <kit folder> <folders of this machine...>
 set -euo pipefail
 wine_run=$1 prefix=$2 kit=$3
@@ -63,4 +64,9 @@ kit GTEST_FILTER='WorkFolder.PathsTable:ReleaseResources.*:PreparedWorkFolder.Li
 [ "$(tail -n 1 "$folder/results.txt")" = "1 passed, 2 failed, 1 skipped" ] || fail "results.txt has another count"
 [ "$(grep -c '^failed: ReleaseResources\.[^ ]*: .' "$out")" -eq 2 ] || fail "the failed cases are not listed with their reasons"
 [ "$status" -eq 1 ] || fail "exit status $status with failed cases"
+# And its unit tests: a program that does not start fails as a whole.
+rm "$folder/tests/unit_tests.exe"
+kit GTEST_FILTER='ReleaseResources.*' -- /yes
+[ "$(tail -n 1 "$out")" = "0 passed, 3 failed, 0 skipped" ] && grep -q '^failed: unit_tests.exe: did not start' "$out" ||
+  fail "a test program that did not start is not counted as failed"
 echo "the kit ran self-contained: $last"
