@@ -38,7 +38,7 @@ void AppendUnsigned(char* text, std::size_t capacity, unsigned long long value) 
 void OwnerText(PSECURITY_DESCRIPTOR descriptor, char* text, std::size_t capacity) {
   PSID owner = nullptr;
   BOOL defaulted = FALSE;
-  if (descriptor == nullptr || !GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) || owner == nullptr ||
+  if (!GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) || owner == nullptr ||
       !IsValidSid(owner)) {
     BoundedAppend(text, capacity, "none that could be read");
     return;
@@ -84,16 +84,19 @@ LockFinding TakeLock(const wchar_t* name, ObjectSecurity* security) {
   const bool read = reader != nullptr &&
                     GetKernelObjectSecurity(reader, OWNER_SECURITY_INFORMATION, descriptor, sizeof descriptor, &needed);
   const LockFinding finding = JudgeLock(createError, openError, read ? OwnerOfDescriptor(descriptor) : kOwnerUnreadable);
-  // The handle to a lock that is an installer's stays open too, as the one lock always did.
+  // A handle CreateMutexW gave stays open whatever was found, as the one lock always did; only the
+  // reader opened here goes.
   if (reader != nullptr && reader != mutex) CloseHandle(reader);
   char found[160];
   if (createError == ERROR_INVALID_HANDLE || openError == ERROR_INVALID_HANDLE) {
     BoundedCopy(found, sizeof found, "an object of another kind");
   } else if (openError == ERROR_ACCESS_DENIED) {
     BoundedCopy(found, sizeof found, "a mutex that refuses administrators to read its owner");
+  } else if (!read) {
+    BoundedCopy(found, sizeof found, "a mutex whose owner could not be read");
   } else {
     BoundedCopy(found, sizeof found, "a mutex with the owner ");
-    OwnerText(read ? descriptor : nullptr, found, sizeof found);
+    OwnerText(descriptor, found, sizeof found);
   }
   if (finding == kLockFree) {
     Log("lock %s: nobody holds it, and this run may not make it, %e", name, createError);
