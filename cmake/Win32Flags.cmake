@@ -42,4 +42,8 @@ function(portivo_installer_flags target)
   target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti
     -fno-threadsafe-statics> -fno-asynchronous-unwind-tables -fno-unwind-tables)
   set_target_properties(${target} PROPERTIES LINKER_LANGUAGE C)
+  # Run from a share or a stick, the image is copied to the page file first (ld has no option for
+  # these header flags); before any signing, which comes later.
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND "${PORTIVO_SOURCE_DIR}/cmake/run-from-swap" "$<TARGET_FILE:${target}>" VERBATIM)
 endfunction()

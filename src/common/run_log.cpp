@@ -1,9 +1,9 @@
 #include "common/run_log.h"
 
 #include <stdarg.h>
-#include <winternl.h>
 
 #include "common/bounded_text.h"
+#include "common/native_files.h"
 
 namespace {
 
@@ -12,99 +12,6 @@ HANDLE g_log = INVALID_HANDLE_VALUE;
 constexpr std::size_t kLineCapacity = 2048;
 const wchar_t kEllipsis[] = L"...";
 const wchar_t kHexDigits[] = L"0123456789ABCDEF";
-
-constexpr ULONG kFileOpen = 1;                 // FILE_OPEN
-constexpr ULONG kFileOpenIf = 3;               // FILE_OPEN_IF
-constexpr ULONG kDirectoryFile = 0x01;         // FILE_DIRECTORY_FILE
-constexpr ULONG kSynchronousIo = 0x20;         // FILE_SYNCHRONOUS_IO_NONALERT
-constexpr ULONG kNonDirectoryFile = 0x40;      // FILE_NON_DIRECTORY_FILE
-constexpr ULONG kOpenReparsePoint = 0x200000;  // FILE_OPEN_REPARSE_POINT
-constexpr ULONG kCaseInsensitive = 0x40;       // OBJ_CASE_INSENSITIVE
-constexpr ULONG kIdBothDirectoryInformation = 37;
-constexpr LONG kInvalidInfoClass = static_cast<LONG>(0xC0000003);
-
-using NtCreateFileFunction = LONG(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
-                                          PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
-using NtQueryDirectoryFileFunction = LONG(NTAPI*)(HANDLE, HANDLE, PVOID, PVOID, PIO_STATUS_BLOCK, PVOID, ULONG,
-                                                  ULONG, BOOLEAN, PUNICODE_STRING, BOOLEAN);
-
-// FILE_ID_BOTH_DIR_INFORMATION up to the id.
-struct DirectoryEntry {
-  ULONG nextEntryOffset;
-  ULONG fileIndex;
-  LARGE_INTEGER times[4];
-  LARGE_INTEGER endOfFile;
-  LARGE_INTEGER allocationSize;
-  ULONG fileAttributes;
-  ULONG fileNameLength;
-  ULONG eaSize;
-  CCHAR shortNameLength;
-  WCHAR shortName[12];
-  LARGE_INTEGER fileId;
-};
-
-FARPROC NtFunction(const char* name) {
-  const HMODULE ntdll = GetModuleHandleW(L"ntdll");
-  return ntdll != nullptr ? GetProcAddress(ntdll, name) : nullptr;
-}
-
-UNICODE_STRING Counted(const wchar_t* text, std::size_t length) {
-  UNICODE_STRING counted;
-  counted.Buffer = const_cast<wchar_t*>(text);
-  counted.Length = static_cast<USHORT>(length * sizeof(wchar_t));
-  counted.MaximumLength = counted.Length;
-  return counted;
-}
-
-// One name inside folder (or a full native name without one): a folder to walk on, or the log
-// file, made if missing. Never a link's target where the system honours the flag.
-HANDLE OpenEntry(HANDLE folder, const wchar_t* name, std::size_t length, bool file) {
-  const auto create = reinterpret_cast<NtCreateFileFunction>(reinterpret_cast<void*>(NtFunction("NtCreateFile")));
-  if (create == nullptr) return INVALID_HANDLE_VALUE;
-  UNICODE_STRING text = Counted(name, length);
-  OBJECT_ATTRIBUTES object = {};
-  object.Length = sizeof object;
-  object.RootDirectory = folder;
-  object.ObjectName = &text;
-  object.Attributes = kCaseInsensitive;
-  IO_STATUS_BLOCK io = {};
-  HANDLE handle = INVALID_HANDLE_VALUE;
-  const LONG status =
-      file ? create(&handle, GENERIC_WRITE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, &object, &io, nullptr,
-                    FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ, kFileOpenIf,
-                    kNonDirectoryFile | kSynchronousIo | kOpenReparsePoint, nullptr, 0)
-           : create(&handle, FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, &object, &io,
-                    nullptr, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, kFileOpen,
-                    kDirectoryFile | kSynchronousIo | kOpenReparsePoint, nullptr, 0);
-  return status == 0 ? handle : INVALID_HANDLE_VALUE;
-}
-
-// Whether what opened, the entry name in folder, is neither a link nor reached through one.
-// Windows opens a link itself under the flag, so its handle says so. Wine follows a link to a
-// folder despite the flag, so the entry is read in the held folder as well, after the open: it
-// must be no link and the very thing the handle holds, else it was swapped in between.
-bool IsPlainEntry(HANDLE folder, const wchar_t* name, std::size_t length, HANDLE opened) {
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(opened, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-    return false;
-  }
-  const auto query = reinterpret_cast<NtQueryDirectoryFileFunction>(
-      reinterpret_cast<void*>(NtFunction("NtQueryDirectoryFile")));
-  LONGLONG buffer[(sizeof(DirectoryEntry) + MAX_PATH * sizeof(wchar_t)) / sizeof(LONGLONG) + 1];
-  const DirectoryEntry& entry = *reinterpret_cast<const DirectoryEntry*>(buffer);
-  UNICODE_STRING mask = Counted(name, length);
-  IO_STATUS_BLOCK io = {};
-  // Each folder handle is asked once: a later mask on the same handle would be ignored.
-  const LONG status = query == nullptr ? kInvalidInfoClass
-                                       : query(folder, nullptr, nullptr, nullptr, &io, buffer, sizeof buffer,
-                                               kIdBothDirectoryInformation, TRUE, &mask, TRUE);
-  // Windows 2000 lists no ids; there the handle's attributes, which it reports truthfully, decide.
-  if (status == kInvalidInfoClass) return true;
-  const ULONGLONG id = (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-  // A file system that lists no ids (0) is judged by the attributes alone.
-  return status == 0 && (entry.fileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 &&
-         (entry.fileId.QuadPart == 0 || static_cast<ULONGLONG>(entry.fileId.QuadPart) == id);
-}
 
 void GiveUp() {
   CloseHandle(g_log);
@@ -177,62 +84,17 @@ void Convert(char conversion, va_list& arguments, wchar_t* text, const wchar_t**
 
 }  // namespace
 
-bool SplitLogPath(const wchar_t* fullPath, wchar_t* root, std::size_t capacity, const wchar_t** rest) {
-  const wchar_t* at = fullPath;
-  bool share = false;
-  if (at[0] == L'\\' && at[1] == L'\\') {
-    const bool extended = at[2] == L'?' && at[3] == L'\\';
-    at += extended ? 4 : 2;
-    const bool unc = (at[0] | 0x20) == L'u' && (at[1] | 0x20) == L'n' && (at[2] | 0x20) == L'c' && at[3] == L'\\';
-    share = !extended || unc;
-    if (extended && unc) at += 4;
-  }
-  // "C:\" or "server\share\": the folder that no link can stand in for.
-  const wchar_t* end = at;
-  if (share) {
-    for (int separators = 0; *end != L'\0' && separators < 2; ++end) {
-      if (*end == L'\\') ++separators;
-    }
-    if (end[-1] != L'\\' || end - at < 4) end = at;
-  } else if (at[0] != L'\0' && at[1] == L':' && at[2] == L'\\') {
-    end = at + 3;
-  }
-  *rest = end;
-  wchar_t name[MAX_PATH];
-  if (end == at || *end == L'\0' || !BoundedCopyPart(name, MAX_PATH, at, static_cast<std::size_t>(end - at)) ||
-      !BoundedCopy(root, capacity, share ? L"\\??\\UNC\\" : L"\\??\\") || !BoundedAppend(root, capacity, name)) {
-    if (capacity > 0) root[0] = L'\0';
-    return false;
-  }
-  return true;
-}
-
 bool OpenRunLog(const wchar_t* path) {
   wchar_t full[MAX_PATH];
-  wchar_t root[MAX_PATH + 8];
-  const wchar_t* rest = nullptr;
   const DWORD length = GetFullPathNameW(path, MAX_PATH, full, nullptr);
-  if (length == 0 || length >= MAX_PATH || !SplitLogPath(full, root, MAX_PATH + 8, &rest)) return false;
-  HANDLE folder = OpenEntry(nullptr, root, BoundedLength(root, MAX_PATH + 8), false);
-  // Each folder is opened inside the one held before it and refused if it is a link, so that no
-  // folder on the way can be swapped for a link while the path is walked, and the file is made in
-  // the folder that was checked.
-  HANDLE file = INVALID_HANDLE_VALUE;
-  while (folder != INVALID_HANDLE_VALUE) {
-    const wchar_t* end = rest;
-    while (*end != L'\0' && *end != L'\\') ++end;
-    const bool last = *end == L'\0';
-    const std::size_t nameLength = static_cast<std::size_t>(end - rest);
-    HANDLE next = nameLength == 0 ? INVALID_HANDLE_VALUE : OpenEntry(folder, rest, nameLength, last);
-    if (next != INVALID_HANDLE_VALUE && !IsPlainEntry(folder, rest, nameLength, next)) {
-      CloseHandle(next);
-      next = INVALID_HANDLE_VALUE;
-    }
-    CloseHandle(folder);
-    folder = last ? INVALID_HANDLE_VALUE : next;
-    if (last) file = next;
-    rest = end + 1;
-  }
+  PathWalk walk;
+  if (length == 0 || length >= MAX_PATH || !WalkToLastName(full, false, &walk)) return false;
+  // Made in the folder that was checked. Shared for reading, so that an administrator can follow
+  // a long run as it goes.
+  const HANDLE file = OpenPlainEntry(walk.folder, walk.last, BoundedLength(walk.last, MAX_PATH),
+                                     GENERIC_WRITE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, FILE_SHARE_READ, kFileOpenIf,
+                                     kNonDirectoryFile);
+  CloseHandle(walk.folder);
   if (file == INVALID_HANDLE_VALUE) return false;
   BY_HANDLE_FILE_INFORMATION info;
   // A second name of another file would have the elevated installer overwrite something the user

@@ -12,10 +12,6 @@
 // from Windows 2000 on. False when the log was given up.
 bool OpenRunLog(const wchar_t* path);
 
-// The native name of the folder a full path starts from, "\??\C:\" or "\??\UNC\server\share\",
-// into root, and in *rest what follows it. False (root emptied) for any other form or nothing after.
-bool SplitLogPath(const wchar_t* fullPath, wchar_t* root, std::size_t capacity, const wchar_t** rest);
-
 // Whether lines are being written.
 bool RunLogOn();
 

@@ -22,6 +22,12 @@ void FillCrcTables(CrcTables& tables);
 
 // CRC-32 as zlib and gzip compute it (reflected polynomial 0xEDB88320, inverted before and after).
 std::uint32_t Crc32(const CrcTables& tables, const void* data, std::size_t size);
+// The same, the bulk folded with carry-less multiplication: only where ChooseCrc32 picks it.
+std::uint32_t Crc32Folded(const CrcTables& tables, const void* data, std::size_t size);
+
+// Crc32Folded where ECX of CPUID leaf 1 reports PCLMULQDQ (bit 1) and SSE4.1 (bit 19), else Crc32.
+using Crc32Function = std::uint32_t (*)(const CrcTables& tables, const void* data, std::size_t size);
+Crc32Function ChooseCrc32(std::uint32_t cpuidLeaf1Ecx);
 
 struct PayloadDigest {
   std::uint32_t size;

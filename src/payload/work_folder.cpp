@@ -1,8 +1,7 @@
 #include "payload/work_folder.h"
 
-#include <winternl.h>
-
 #include "common/bounded_text.h"
+#include "common/native_files.h"
 #include "common/run_log.h"
 #include "common/string_table.h"
 #include "payload/delete_tree.h"
@@ -14,45 +13,6 @@ namespace {
 
 constexpr int kCreateAttempts = 5;
 constexpr LONG kStatusSuccess = 0;
-constexpr ULONG kFileCreate = 2;                  // FILE_CREATE: fail when the name exists
-constexpr ULONG kDirectoryFile = 0x01;            // FILE_DIRECTORY_FILE
-constexpr ULONG kSynchronousIo = 0x20;            // FILE_SYNCHRONOUS_IO_NONALERT
-constexpr ULONG kCaseInsensitive = 0x40;          // OBJ_CASE_INSENSITIVE
-
-using NtCreateFileFunction = LONG(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
-                                          PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
-
-}  // namespace
-
-// The folder is made and opened in one step, so there is no moment at which somebody else's
-// folder could be opened in its place. Windows 2000 has the call, though not in kernel32.
-LONG CreateGuardedFolder(const wchar_t* name, SECURITY_DESCRIPTOR* security, HANDLE* guard) {
-  const HMODULE ntdll = GetModuleHandleW(L"ntdll");
-  const auto create = reinterpret_cast<NtCreateFileFunction>(
-      reinterpret_cast<void*>(ntdll != nullptr ? GetProcAddress(ntdll, "NtCreateFile") : nullptr));
-  wchar_t full[MAX_PATH];
-  wchar_t native[MAX_PATH + 8];
-  const DWORD length = GetFullPathNameW(name, MAX_PATH, full, nullptr);
-  if (create == nullptr || length == 0 || length >= MAX_PATH ||
-      !NativePathOf(full, native, MAX_PATH + 8)) {
-    return -1;
-  }
-  UNICODE_STRING text;
-  text.Buffer = native;
-  text.Length = static_cast<USHORT>(BoundedLength(native, MAX_PATH + 8) * sizeof(wchar_t));
-  text.MaximumLength = text.Length;
-  OBJECT_ATTRIBUTES object = {};
-  object.Length = sizeof object;
-  object.ObjectName = &text;
-  object.Attributes = kCaseInsensitive;
-  object.SecurityDescriptor = security;
-  IO_STATUS_BLOCK io = {};
-  return create(guard, FILE_LIST_DIRECTORY | FILE_TRAVERSE | SYNCHRONIZE, &object, &io, nullptr,
-                FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ | FILE_SHARE_WRITE, kFileCreate,
-                kDirectoryFile | kSynchronousIo, nullptr, 0);
-}
-
-namespace {
 
 // False when a link stands at the name. Otherwise whatever is there is renamed aside (which takes
 // the links inside along and leaves their targets alone) and deleted as far as it goes; what
@@ -127,16 +87,6 @@ bool BuildFolderPath(const wchar_t* workFolder, int index, wchar_t* path, std::s
   // The WorkFolder already ends in a separator; deeper folders do not.
   return (folder.parent == 1 || BoundedAppend(path, capacity, L"\\")) &&
          BoundedAppend(path, capacity, folder.name);
-}
-
-bool NativePathOf(const wchar_t* fullPath, wchar_t* nativePath, std::size_t capacity) {
-  if (fullPath[0] == L'\\' && fullPath[1] == L'\\') {
-    // "\\?\C:\..." names the same thing as "\??\C:\..."; "\\server\share" is "\??\UNC\server\share".
-    const bool extended = fullPath[2] == L'?' && fullPath[3] == L'\\';
-    return BoundedCopy(nativePath, capacity, extended ? L"\\??\\" : L"\\??\\UNC\\") &&
-           BoundedAppend(nativePath, capacity, fullPath + (extended ? 4 : 2));
-  }
-  return BoundedCopy(nativePath, capacity, L"\\??\\") && BoundedAppend(nativePath, capacity, fullPath);
 }
 
 bool CreateWorkFolder(WorkFolder& folder) {

@@ -22,13 +22,6 @@ bool WorkFolderPath(wchar_t (&path)[MAX_PATH]);
 // ones have no trailing separator. False (path emptied) when it does not fit.
 bool BuildFolderPath(const wchar_t* workFolder, int index, wchar_t* path, std::size_t capacity);
 
-// "\??\" form of a full path, for the native call that creates the folder.
-bool NativePathOf(const wchar_t* fullPath, wchar_t* nativePath, std::size_t capacity);
-
-// Makes the folder name (no trailing separator) with security and opens it as guard, in one step:
-// fails when anything, a link included, stands at the name. Returns the native status, 0 on success.
-LONG CreateGuardedFolder(const wchar_t* name, SECURITY_DESCRIPTOR* security, HANDLE* guard);
-
 struct WorkFolder {
   wchar_t path[MAX_PATH];  // ends in "\"
   // Held without delete sharing from creation until the folder is empty again, so that nobody can
@@ -51,6 +44,8 @@ enum UnpackResult {
   kPayloadDamaged = 1,     // a resource is missing or does not match its digest; nothing written
   kWorkFolderNotOurs = 2,  // a link at the name, or the folder could not be made anew
   kPayloadNotWritten = 3,  // a folder or file could not be written whole; what was written is gone
+  kFolderWayBlocked = 4,   // extraction: a folder on the way is a link, or could not be opened or made
+  kOwnerNotAllowed = 5,    // extraction: a run that is not elevated may not make Administrators the owner
 };
 
 // Checks the set against its digests, makes the WorkFolder anew and writes the set into it. No

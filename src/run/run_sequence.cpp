@@ -265,6 +265,12 @@ int RunExtraction(RunState& run, const wchar_t* commandLine, const wchar_t* fold
     const UnpackResult written = WritePackageFolder(folder);
     if (written == kWorkFolderNotOurs) {
       Fail(run, kResultInstallFailed, "the folder to extract into could not be made anew");
+    } else if (written == kFolderWayBlocked) {
+      Fail(run, kResultInstallFailed, "the folder to extract into could not be reached: a folder on its way could "
+                                      "not be made, or is a link");
+    } else if (written == kOwnerNotAllowed) {
+      Fail(run, kResultInstallFailed, "the folder to extract into could not be made: only an elevated run may make "
+                                      "Administrators its owner");
     } else if (written != kUnpacked) {
       FailUnpacking(run, written);
     } else {

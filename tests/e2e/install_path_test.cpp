@@ -90,14 +90,14 @@ TEST_F(PreparedWorkFolder, ALogPathThatIsALinkIsNotWrittenThrough) {
 }
 
 // The name itself a link to a folder: refused before anything is written or started; and so is an
-// extraction onto a link.
+// extraction onto a link, or through a link above a folder that it would make on its way.
 TEST_F(PreparedWorkFolder, LinkAtTheNameIsRefused) {
   runner::RunReport report = Run(L"-s1", {runner::SetEnv(L"PROBE_POST", L"8")});
   EXPECT_EQ(1001u, report.exit_code);
   EXPECT_TRUE(SetupRecord().empty()) << "the setup ran";
   EXPECT_TRUE(report.boxes.empty());
   EXPECT_EQ(1001u, Run(L"-extract:" + runner::WideFromUtf8(std::getenv("PORTIVO_PREPARED_EXTRACT")) + L" " + LogSwitch()).exit_code);
-  EXPECT_EQ("exit code 1001: the folder to extract into could not be made anew", LastLogLine());
+  EXPECT_EQ(0u, LastLogLine().find("exit code 1001: the folder to extract into could not be ")) << LastLogLine();
 }
 
 // The installer takes its temporary folder from TMP, which the tests set for it alone.

@@ -1,5 +1,5 @@
 #!/bin/bash
-# Plants links in and at the work folder's name, and at an extraction folder's, from the Unix side (Wine cannot make them), runs
+# Plants links in and at the work folder's name, and at and above an extraction folder's, from the Unix side (Wine cannot make them), runs
 # the PreparedWorkFolder cases against each, and checks from outside that nothing behind the links
 # was written, moved or deleted.
 # Usage: prepared_work_folder.sh <wine-run command...> <e2e_tests.exe>
@@ -48,11 +48,15 @@ for link in hard folder above; do
   check "$label"
 done
 
+# A link at the extraction folder's name, and a folder link above a folder it would make on its way.
 clear
 ln -s "$outside/folder" "$work"
 ln -s "$outside/folder" "$logs/package"
-PORTIVO_PREPARED=1 PORTIVO_PREPARED_EXTRACT="Z:${logs//\//\\}\\package" "${run[@]}" "$exe" \
-  --gtest_filter=PreparedWorkFolder.LinkAtTheNameIsRefused || status=1
-check "the work folder's and an extraction folder's name a link"
+ln -sfn "$outside/folder" "$logs/above"
+for name in package 'above\new\package'; do
+  PORTIVO_PREPARED=1 PORTIVO_PREPARED_EXTRACT="Z:${logs//\//\\}\\$name" "${run[@]}" "$exe" \
+    --gtest_filter=PreparedWorkFolder.LinkAtTheNameIsRefused || status=1
+done
+check "the work folder's and an extraction folder's name a link, a link above a folder to make"
 [ "$(readlink "$work")" = "$outside/folder" ] || { echo "FAILED: the link at the name was moved"; status=1; }
 exit $status

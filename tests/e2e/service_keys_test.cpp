@@ -177,9 +177,14 @@ TEST_F(HeldSetup, ASecondInstanceIsTurnedAwayAndTheFirstGoesOnAsIfNothingHadHapp
 }
 
 // A file still held when the deletion's time is up stays behind; the run ends all the same, with
-// the setup's outcome.
-TEST_F(HeldSetup, AFileHeldPastTheDeletionsBoundStaysAndTheRunEnds) {
-  StartAndHold(L"-s1");
+// the setup's outcome. While the setup waits, its log can be read, as an administrator follows a
+// long run.
+TEST_F(HeldSetup, AFileHeldPastTheDeletionsBoundStaysAndTheRunEndsAndItsLogCanBeReadMeanwhile) {
+  const std::wstring log = records_ / L"held run.log";
+  StartAndHold((L"-s1 \"-log:" + log + L"\"").c_str());
+  const std::wstring started = L"started, process id ";
+  EXPECT_NE(std::string::npos, ReadTestFile(log).find(std::string(reinterpret_cast<const char*>(started.data()), started.size() * 2)))
+      << "the log cannot be read while the run goes on";
   ReleaseHoldingAFile();
   EXPECT_EQ(runner::kRunnerOk, runner::WatchInstaller(&first_, kDeleteRetryMs + 7000)) << "still deleting";
   EXPECT_EQ(7u, first_.report.exit_code);

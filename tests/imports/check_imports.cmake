@@ -1,5 +1,6 @@
 cmake_minimum_required(VERSION 3.21)
-# Script mode: fails when EXE imports a function that Windows 2000 lacks. Every import must stand in
+# Script mode: fails when EXE imports a function that Windows 2000 lacks, or lacks the flags that
+# copy it to the page file before it runs from a share or removable media. Every import must stand in
 # the allow-list ALLOW ("dll!function" lines, checked against Windows 2000's system DLLs), and no
 # CRT *_s function is ever allowed: mingw takes them from msvcrt.dll, whose Windows 2000/XP builds
 # do not have them.
@@ -12,6 +13,13 @@ if(NOT dump MATCHES "MajorSubsystemVersion[ \t]+([0-9]+)[\r\n]+MinorSubsystemVer
 endif()
 if(CMAKE_MATCH_1 GREATER 5 OR (CMAKE_MATCH_1 EQUAL 5 AND CMAKE_MATCH_2 GREATER 0))
   message(FATAL_ERROR "subsystem version ${CMAKE_MATCH_1}.${CMAKE_MATCH_2} is newer than Windows 2000 (5.0)")
+endif()
+# Run from a share or removable media, the loader copies the image to the page file first (0x0C00);
+# without the header field the expression below fails.
+string(REGEX MATCH "\nCharacteristics[ \t]+(0x[0-9a-fA-F]+)" characteristics "${dump}")
+math(EXPR swap "${CMAKE_MATCH_1} & 0x0C00" OUTPUT_FORMAT HEXADECIMAL)
+if(NOT swap STREQUAL "0xc00")
+  message(FATAL_ERROR "characteristics ${CMAKE_MATCH_1}: the run-from-swap flags are ${swap}, not 0xc00")
 endif()
 
 file(STRINGS ${ALLOW} allowed REGEX "^[^#]")

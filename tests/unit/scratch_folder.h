@@ -48,9 +48,9 @@ inline bool WriteTestFile(const std::wstring& path, const std::string& bytes) {
   return ok && written == bytes.size();
 }
 
-// The whole content of a file, or "<missing>".
+// The whole content of a file, or "<missing>"; read as a viewer reads a log that is being written.
 inline std::string ReadTestFile(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return "<missing>";
   std::string bytes;
   char chunk[4096];

@@ -58,6 +58,25 @@ TEST(Launcher, ProgramFileEndsAtTheLastExeFollowedByABlank) {
   }
 }
 
+// A setup command line that fills the 1024 units with its terminator is started; one unit more is not.
+TEST(Launcher, CommandLineFitsUpTo1024UnitsWithItsTerminator) {
+  const std::wstring path = L"C:\\w\\setup.exe", fills(1023 - path.size() - 1, L'a');
+  struct Row { std::wstring arguments; bool fits; } rows[] = {{fills, true}, {fills + L"a", false}};
+  for (const Row& row : rows) {
+    wchar_t buffer[kChildCommandLineCapacity];
+    EXPECT_EQ(row.fits, ComposeChildCommandLine(buffer, path.c_str(), row.arguments.c_str(), row.arguments.size()));
+    if (row.fits) EXPECT_EQ(path + L" " + row.arguments, buffer);
+  }
+}
+
+// A dialog's class name need only contain the setup's, case-sensitively.
+TEST(Launcher, SetupDialogClassesAreFoundWithinTheClassName) {
+  struct Row { const wchar_t* className; bool dialog; } rows[] = {
+      {L"XTSetDialogY", true}, {L"MsiDialogCloseClass", true}, {L"tsetdialog", false}, {L"#32770", false},
+  };
+  for (const Row& row : rows) EXPECT_EQ(row.dialog, IsSetupDialogClass(row.className)) << row.className;
+}
+
 // A crash's NTSTATUS fails the run; a program's own codes other than 2 are its business.
 TEST(Launcher, AChildFailedWhenItExitedWithTwoOrDied) {
   struct Row { DWORD exitCode; bool failed; } rows[] = {{2, true}, {3, false}, {0xBFFFFFFF, false}, {0xC0000000, true}};

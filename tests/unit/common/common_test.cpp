@@ -1,4 +1,5 @@
 #include "common/bounded_text.h"
+#include "common/native_files.h"
 #include "common/run_log.h"
 #include "common/string_table.h"
 
@@ -78,19 +79,22 @@ TEST(RunLog, ControlCharactersAreShownAndALongTextIsCut) {
   }
 }
 
-// The log's path is walked from the folder no link can stand in for: a drive's root or a share.
-TEST(RunLog, PathSplitsAtItsDriveOrShare) {
-  struct Row { const wchar_t* full; const wchar_t* root; const wchar_t* rest; } rows[] = {
-      {L"C:\\logs\\run.log", L"\\??\\C:\\", L"logs\\run.log"},
-      {L"\\\\server\\share\\run.log", L"\\??\\UNC\\server\\share\\", L"run.log"},
-      {L"\\\\?\\unc\\server\\share\\a\\run.log", L"\\??\\UNC\\server\\share\\", L"a\\run.log"},
-      {L"\\\\?\\C:\\run.log", L"\\??\\C:\\", L"run.log"},
-      {L"\\\\server\\share", L"", nullptr}, {L"C:\\", L"", nullptr},
+// A native call takes the "\??\" form; the log's path and the extraction's are walked from the
+// folder that no link can stand in for: a drive's root or a share.
+TEST(NativeFiles, NamesAndTheirDriveOrShare) {
+  struct Row { const wchar_t* full; const wchar_t* native; const wchar_t* root; const wchar_t* rest; } rows[] = {
+      {L"C:\\logs\\run.log", L"\\??\\C:\\logs\\run.log", L"\\??\\C:\\", L"logs\\run.log"},
+      {L"\\\\server\\share\\run.log", L"\\??\\UNC\\server\\share\\run.log", L"\\??\\UNC\\server\\share\\", L"run.log"},
+      {L"\\\\?\\unc\\server\\share\\a\\run.log", L"\\??\\unc\\server\\share\\a\\run.log", L"\\??\\UNC\\server\\share\\", L"a\\run.log"},
+      {L"\\\\?\\C:\\run.log", L"\\??\\C:\\run.log", L"\\??\\C:\\", L"run.log"},
+      {L"\\\\server\\share", L"\\??\\UNC\\server\\share", L"", nullptr}, {L"C:\\", L"\\??\\C:\\", L"", nullptr},
   };
   for (const Row& row : rows) {
-    wchar_t root[MAX_PATH];
+    wchar_t native[MAX_PATH], root[MAX_PATH];
     const wchar_t* rest = nullptr;
-    EXPECT_EQ(row.rest != nullptr, SplitLogPath(row.full, root, MAX_PATH, &rest)) << row.full;
+    EXPECT_TRUE(NativePathOf(row.full, native, MAX_PATH));
+    EXPECT_STREQ(row.native, native) << row.full;
+    EXPECT_EQ(row.rest != nullptr, SplitAtRoot(row.full, root, MAX_PATH, &rest)) << row.full;
     EXPECT_STREQ(row.root, root) << row.full;
     if (row.rest != nullptr) EXPECT_STREQ(row.rest, rest) << row.full;
   }

@@ -1,6 +1,8 @@
+#include "common/native_files.h"
 #include "payload/delete_tree.h"
 #include "common/object_security.h"
 #include "payload/leftover_folders.h"
+#include "payload/package_folder.h"
 #include "payload/work_folder.h"
 
 #include <gtest/gtest.h>
@@ -42,30 +44,53 @@ TEST(WorkFolder, PathsTable) {
   wchar_t path[MAX_PATH];
   EXPECT_FALSE(BuildFolderPath(work, 4, path, 60));  // where each folder lies, every run shows
   EXPECT_STREQ(L"", path);
-  struct Row { const wchar_t* full; const wchar_t* native; } rows[] = {
-      {L"C:\\Temp\\x", L"\\??\\C:\\Temp\\x"},
-      {L"\\\\?\\C:\\Temp\\x", L"\\??\\C:\\Temp\\x"},
-      {L"\\\\server\\share\\x", L"\\??\\UNC\\server\\share\\x"},
-  };
-  for (const Row& row : rows) {
-    ASSERT_TRUE(NativePathOf(row.full, path, MAX_PATH));
-    EXPECT_STREQ(row.native, path) << row.full;
-  }
 }
 
-// Wine neither stores nor enforces descriptors on files, so the descriptor itself is checked:
-// owner, the protected flag, and each entry with its trustee, rights and inheritance.
+std::wstring Sddl(SECURITY_DESCRIPTOR* descriptor) {
+  wchar_t* text = nullptr;
+  ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
+                                                       OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &text, nullptr);
+  const std::wstring sddl = text != nullptr ? text : L"<none>";
+  LocalFree(text);
+  return sddl;
+}
+
+// Wine keeps descriptors only as Unix permissions and enforces none, so the descriptor itself is
+// checked: owner, the protected flag, and each entry with its trustee, rights and inheritance.
 // An extracted package is used elevated, so only administrators may change it; Users may read it.
 TEST(WorkFolder, SecurityGivesSystemAndAdministratorsAloneFullControl) {
   FolderSecurity work, package;
   ASSERT_TRUE(BuildWorkFolderSecurity(work) && BuildPackageFolderSecurity(package));
-  for (FolderSecurity* security : {&work, &package}) {
-    wchar_t* text = nullptr;
-    ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorW(
-        &security->descriptor, SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &text, nullptr));
-    EXPECT_EQ(std::wstring(L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)") + (security == &package ? L"(A;OICI;0x1200a9;;;BU)" : L""), text);
-    LocalFree(text);
+  const std::wstring both = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+  EXPECT_EQ(both, Sddl(&work.descriptor));
+  EXPECT_EQ(both + L"(A;OICI;0x1200a9;;;BU)", Sddl(&package.descriptor));
+}
+
+// Wine keeps a descriptor only as Unix permissions, in which the package's and the work folder's
+// look alike, and gives every program an administrator's token: the extraction folder's creation is
+// watched instead, and fails as the system would fail it.
+LONG g_refusal = 0;
+std::wstring g_madeWith;
+LONG WatchedCreation(HANDLE folder, const wchar_t* name, std::size_t length, SECURITY_DESCRIPTOR* security, HANDLE* held) {
+  g_madeWith = Sddl(security);
+  return g_refusal != 0 ? g_refusal : CreateHeldFolder(folder, name, length, security, held);
+}
+
+TEST(PackageFolder, IsMadeWithThePackagesDescriptorOrSaysWhyNot) {
+  FolderSecurity package;
+  ASSERT_TRUE(BuildPackageFolderSecurity(package));
+  struct Row { DWORD status; UnpackResult result; } rows[] = {{0, kUnpacked}, {0xC000005A, kOwnerNotAllowed}};
+  g_createPackageFolder = WatchedCreation;
+  for (const Row& row : rows) {
+    ScratchFolder scratch;
+    g_refusal = static_cast<LONG>(row.status);
+    wchar_t name[MAX_PATH];
+    WorkFolder made;
+    EXPECT_EQ(row.result, MakePackageFolder((scratch / L"package").c_str(), name, made)) << row.status;
+    EXPECT_EQ(Sddl(&package.descriptor), g_madeWith);
+    CloseHandle(made.guard);
   }
+  g_createPackageFolder = CreateHeldFolder;
 }
 
 // Read-only entries go too; entries with a leading dot stay and keep their folder.
