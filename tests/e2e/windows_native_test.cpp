@@ -88,8 +88,8 @@ class NativeLinks : public NativeWindows {
 };
 
 // A junction and a hard link in the work folder, at the log's path or above it, at the work
-// folder's or an extraction folder's name: nothing is written through one, and a link at the name
-// itself refuses the run.
+// folder's or an extraction folder's name or above the folders it makes on its way: nothing is
+// written through one, and a link at the name or on an extraction's way refuses the run.
 TEST_F(NativeLinks, MklinksAtAndInTheWorkFolderAndOnTheLogsWayAreNeverFollowed) {
   Outside outside;
   ScratchFolder logs;
@@ -103,6 +103,8 @@ TEST_F(NativeLinks, MklinksAtAndInTheWorkFolderAndOnTheLogsWayAreNeverFollowed) 
       {"a junction at the work folder's name", {{L"/J", name, outside.Folder()}}, L"-s1", 1001},
       {"a junction at an extraction folder's name", {{L"/J", logs / L"package", outside.Folder()}},
        L"\"-extract:" + logs / L"package\"", 1001},
+      {"a junction above the folders an extraction makes", {{L"/J", logs / L"over", outside.Folder()}},
+       L"\"-extract:" + logs / L"over\\new\\package\"", 1001},
   };
   for (const Row& row : rows) {
     if (row.links[0][1].compare(0, work.size(), work) == 0) ASSERT_TRUE(CreateDirectoryW(work.c_str(), nullptr));
