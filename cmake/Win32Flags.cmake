@@ -30,6 +30,8 @@ function(portivo_test_program target)
     CXX_COMPILER_LAUNCHER "${PORTIVO_SOURCE_DIR}/cmake/posix-thread-model"
     CXX_LINKER_LAUNCHER "${PORTIVO_SOURCE_DIR}/cmake/posix-thread-model")
   target_compile_definitions(${target} PRIVATE ${PORTIVO_WIN32_DEFINES})
+  # The test kit carries them to other machines: no path of this one in what __FILE__ leaves.
+  target_compile_options(${target} PRIVATE ${PORTIVO_REPRODUCIBLE_COMPILE_FLAGS} -ffile-prefix-map=/usr/src/=)
   target_link_options(${target} PRIVATE -static)
 endfunction()
 

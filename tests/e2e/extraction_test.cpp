@@ -38,6 +38,7 @@ TEST_F(Extraction, WritesThePackageAndNothingElseOrNothingAtAll) {
       {"", L"-extract: -s1", PORTIVO_PROBE_INSTALLER, 0, "exit code 1001: no folder follows -extract:, or it is longer than 259 characters"},
   };
   for (const Row& row : rows) {
+    if (row.prepared == "nt40" && !UnderWine()) continue;  // said when the case ends
     SCOPED_TRACE(Narrow(row.installer + L" " + row.line) + " " + row.prepared);
     if (row.prepared == "file") ASSERT_TRUE(WriteTestFile(onTheWay, ""));
     if (row.prepared == "kernel") ASSERT_TRUE(SetDword(HKEY_LOCAL_MACHINE, kKernelServiceKey, L"KM", 1));
@@ -57,6 +58,7 @@ TEST_F(Extraction, WritesThePackageAndNothingElseOrNothingAtAll) {
     DeleteFileW(onTheWay.c_str());
     if (row.entries != 0) DeleteFolderTree(Package());
   }
+  if (!UnderWine()) GTEST_SKIP() << "the row of Windows nt40 needs Wine's Version setting; the others ran";
 }
 
 // Another process puts a hard link into the new folder at the name of the last file while the

@@ -159,6 +159,7 @@ class DllPlanting : public InstallerTest {
  protected:
   static std::wstring AppDefaults(const std::wstring& program) { return L"Software\\Wine\\AppDefaults\\" + program; }
   void PreferNative(const std::wstring& program, const std::vector<const wchar_t*>& names) {
+    if (!UnderWine()) return;  // Windows does so anyway
     programs_.push_back(program);
     for (const wchar_t* name : names) {
       ASSERT_TRUE(SetText(HKEY_CURRENT_USER, AppDefaults(program) + L"\\DllOverrides", name, REG_SZ, L"native,builtin"));

@@ -54,7 +54,12 @@ TEST_F(StartupCheck, RefusedRunsGetTheirCodeAndTheirBox) {
       {nullptr, nullptr, L"", 0, nullptr, unseen, L"no quiet switch on a window station nobody sees: the setup's own dialog will wait"},
       {nullptr, nullptr, L"-s1", 0, nullptr, unseen, L"exit code 42"},
   };
+  std::string wineOnly;
   for (const Row& row : rows) {
+    if (row.version != nullptr && !UnderWine()) {
+      wineOnly += " " + Narrow(row.version);
+      continue;
+    }
     const std::string label = Narrow(std::wstring(row.serviceKey ? row.serviceKey : L"") + L" " +
                                      (row.version ? row.version : L"") + L" " + row.arguments + L" " + (row.desktop ? row.desktop : L""));
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKernelServiceKey);
@@ -89,6 +94,7 @@ TEST_F(StartupCheck, RefusedRunsGetTheirCodeAndTheirBox) {
   }
   CloseDesktop(desktop);
   CloseWindowStation(station);
+  if (!wineOnly.empty()) GTEST_SKIP() << "the rows of Windows" << wineOnly << " need Wine's Version setting; the others ran";
 }
 
 // An installer whose setup shows its dialog, takes the foreground back as soon as it is raised and

@@ -3,6 +3,7 @@
 #pragma once
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <sddl.h>
 
 #include <cstdint>
 #include <string>
@@ -140,11 +141,34 @@ inline std::string Multi(const std::vector<std::string>& strings) {
 }
 inline std::string Dword(std::uint32_t value) { return std::string(reinterpret_cast<const char*>(&value), 4); }
 
+// Windows lets only SYSTEM write below Enum (Wine lets anybody): an administrator makes the keys
+// there as a restore program does, with the restore privilege, each key such that administrators
+// may delete it again.
+inline LONG CreateKeyAsRestore(const std::string& path, HKEY* key) {
+  HANDLE token;
+  TOKEN_PRIVILEGES restore = {1, {}};
+  restore.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+  if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &token)) {
+    if (LookupPrivilegeValueW(nullptr, SE_RESTORE_NAME, &restore.Privileges[0].Luid)) {
+      AdjustTokenPrivileges(token, FALSE, &restore, 0, nullptr, nullptr);
+    }
+    CloseHandle(token);
+  }
+  SECURITY_ATTRIBUTES attributes = {sizeof attributes, nullptr, FALSE};
+  ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;CI;KA;;;BA)(A;CI;KA;;;SY)", SDDL_REVISION_1,
+                                                       &attributes.lpSecurityDescriptor, nullptr);
+  const LONG result = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_BACKUP_RESTORE, 0,
+                                      &attributes, key, nullptr);
+  LocalFree(attributes.lpSecurityDescriptor);
+  return result;
+}
+
 // Creates HKLM\path as needed and stores exactly these bytes, 8-bit, so that the walks read them
 // back unconverted; a null name only creates the key.
 inline void SetValue(const std::string& path, const char* name, DWORD type, const std::string& bytes) {
   HKEY key;
   LONG result = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+  if (result == ERROR_ACCESS_DENIED) result = CreateKeyAsRestore(path, &key);
   if (result == ERROR_SUCCESS) {
     if (name != nullptr) {
       result = RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
