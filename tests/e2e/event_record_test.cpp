@@ -6,7 +6,6 @@
 
 #include <cstdio>
 #include <fstream>
-#include <sstream>
 
 namespace e2e {
 namespace {
@@ -17,22 +16,8 @@ struct Record {
   std::string text;
 };
 
-// debugstr_w's escapes undone.
-std::string Unescaped(const std::string& quoted) {
-  std::string text;
-  for (std::size_t i = 0; i < quoted.size(); ++i) {
-    if (quoted[i] != '\\' || i + 1 == quoted.size()) {
-      text += quoted[i];
-      continue;
-    }
-    const char next = quoted[++i];
-    text += next == 'r' ? '\r' : next == 'n' ? '\n' : next;
-  }
-  return text;
-}
-
-// Each ReportEventW call: "...:fixme:advapi:ReportEventW (<source>,<type>,<category>,<id>,<sid>,..."
-// followed by one "...:eventlog:ReportEventW L"<string>"" line per string; from offset on.
+// Each ReportEventW call from offset on: "...:fixme:advapi:ReportEventW (<source>,<type>,<category>,
+// <id>,<sid>,..." followed by its string, "...:eventlog:ReportEventW L"<text>"", escaped by Wine.
 std::vector<Record> ReportedToWine(const std::wstring& errorsPath, std::streamoff offset) {
   std::vector<Record> records;
   std::ifstream errors(errorsPath.c_str());
@@ -45,8 +30,10 @@ std::vector<Record> ReportedToWine(const std::wstring& errorsPath, std::streamof
         std::sscanf(line.c_str() + at, ":advapi:ReportEventW (%llx,%x,%x,%x,%llx", &source, &type, &category, &id, &sid) == 5) {
       records.push_back({type, id, sid != 0, ""});
     } else if ((at = line.find(":eventlog:ReportEventW L\"")) != std::string::npos && !records.empty()) {
-      const std::size_t start = at + 25, end = line.rfind('"');
-      records.back().text = Unescaped(line.substr(start, end > start ? end - start : 0));
+      for (std::size_t i = at + 25, end = line.rfind('"'); i < end; ++i) {
+        const bool escaped = line[i] == '\\' && ++i < end;
+        records.back().text += !escaped ? line[i] : line[i] == 'r' ? '\r' : line[i] == 'n' ? '\n' : line[i];
+      }
     }
   }
   return records;
@@ -127,8 +114,7 @@ TEST_F(EventRecord, EveryRunThatMayChangeTheMachineLeavesOneRecord) {
   };
   for (const Row& row : rows) {
     const std::string label = Narrow(row.arguments);
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kEventSourceKey);
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kEmulatorServiceKey);
+    for (const wchar_t* key : {kEventSourceKey, kEmulatorServiceKey}) RegDeleteKeyW(HKEY_LOCAL_MACHINE, key);
     if (row.seeded) ASSERT_TRUE(SetText(HKEY_LOCAL_MACHINE, kEventSourceKey, L"EventMessageFile", REG_SZ, vendors));
     if (row.serviceKey) ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, row.serviceKey));
     const Mark mark;
