@@ -35,6 +35,8 @@ function(portivo_test_program target)
   target_link_options(${target} PRIVATE -static)
 endfunction()
 
+include("${CMAKE_CURRENT_LIST_DIR}/MergedSections.cmake")
+
 # portivo_installer_flags(<target>): the shipped installer cannot throw and carries no C++ library:
 # no exceptions, no RTTI, no unwind tables, and it is linked by the C driver, so anything that
 # would pull in libstdc++ (a standard string, operator new, a throw) fails to link instead.
@@ -42,6 +44,9 @@ function(portivo_installer_flags target)
   target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti
     -fno-threadsafe-statics> -fno-asynchronous-unwind-tables -fno-unwind-tables)
   set_target_properties(${target} PROPERTIES LINKER_LANGUAGE C)
+  portivo_merged_sections_script("${CMAKE_BINARY_DIR}/generated/installer.ld")
+  target_link_options(${target} PRIVATE "-Wl,-T,${CMAKE_BINARY_DIR}/generated/installer.ld")
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS "${CMAKE_BINARY_DIR}/generated/installer.ld")
   # Run from a share or a stick, the image is copied to the page file first (ld has no option for
   # these header flags); before any signing, which comes later.
   add_custom_command(TARGET ${target} POST_BUILD
