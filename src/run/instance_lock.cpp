@@ -33,7 +33,8 @@ void AppendUnsigned(char* text, std::size_t capacity, DWORD value) {
   BoundedAppend(text, capacity, digits + count);
 }
 
-// Appends the owner as "S-1-5-32-544 (SYSTEM or Administrators)".
+// Appends the owner as "S-1-5-32-544 (SYSTEM or Administrators)". Written out here rather than
+// through ConvertSidToStringSidA, whose string comes from the heap the installer never uses.
 void OwnerText(PSECURITY_DESCRIPTOR descriptor, char* text, std::size_t capacity) {
   PSID owner = nullptr;
   BOOL defaulted = FALSE;
